@@ -1,0 +1,38 @@
+#pragma once
+// Writes Access 2000 (Jet 4) database files: the system catalog and any number
+// of tables with their rows. Used to make test fixtures, the demo database and
+// benchmark databases.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace mdbw {
+
+enum class TColumnType { Text, Long, Integer, YesNo, Double, DateTime, Memo };
+
+struct TColumn {
+    std::string name;
+    TColumnType type = TColumnType::Text;
+    int textLength = 255; // characters, Text columns only (1..255)
+};
+
+struct TNull {};
+
+// A cell: NULL, a truth value (YesNo), a whole number (Long, Integer), a real
+// number (Double), or UTF-8 text (Text, Memo; DateTime as "YYYY-MM-DD HH:MM:SS").
+using TValue = std::variant<TNull, bool, std::int64_t, double, std::string>;
+
+struct TTable {
+    std::string name;
+    std::vector<TColumn> columns;
+    std::vector<std::vector<TValue>> rows;
+};
+
+// Writes `tables` to a new file at `path` (replacing any file there).
+// Throws std::runtime_error when the definition cannot be written (unknown
+// type, value of the wrong kind, text too long) or the file cannot be created.
+void WriteMdb(const std::string& path, const std::vector<TTable>& tables);
+
+} // namespace mdbw
