@@ -4,8 +4,7 @@ void SetComponentName(QObject* object, QObject* owner, const QString& name) {
     if (owner) {
         QObject* taken = FindComponent(owner, name);
         if (taken && taken != object)
-            throw std::runtime_error("A component named " + name.toStdString() +
-                                     " already exists");
+            throw std::runtime_error("A component named " + name.toStdString() + " already exists");
     }
     object->setObjectName(name);
 }

@@ -1,0 +1,92 @@
+#pragma once
+// The main window: the tile area, the legend bar and the bottom bar with the
+// filter boxes and the two buttons; the tray icon and the refresh timer.
+
+#include <QMainWindow>
+#include <QSystemTrayIcon>
+
+class QCheckBox;
+class QLabel;
+class QScrollArea;
+class QTimer;
+class QToolButton;
+class TFlowLayout;
+class TImage;
+class TPanel;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Builds the tile of the scale at roster position Index (counted from 0)
+    // and appends it at the end of the flow area. Its controls are named by
+    // role followed by Index + 1; a name already taken throws.
+    TPanel* CreateMonitorControl(quint16 Index);
+
+    // Roster build, refresh and shutdown.
+    void FormCreate();
+    void FormClose();
+    void InitializeDatabase();
+    void InitializeThreads();
+    void DeleteThreads();
+    void Atualiza();
+    void TimerUpdateTimer();
+    void chkOfflineClick();
+    void chkOnlineClick();
+    void chkOutdatedClick();
+    void chkInactiveClick();
+
+    // The window's own handlers.
+    void FormResize();
+    void ApplicationEvents1Minimize();
+    void TrayIcon1DblClick();
+    void btnSairClick();
+    void btnAtualizarClick();
+
+    // Controls of the layout.
+    QScrollArea* ScrollBox1 = nullptr;
+    TPanel* FlowPanel1 = nullptr;
+    TPanel* Panel1 = nullptr;
+    TImage* Image3 = nullptr;
+    QLabel* Label2 = nullptr;
+    TPanel* Panel2 = nullptr;
+    TImage* Image5 = nullptr;
+    QLabel* Label3 = nullptr;
+    TPanel* Panel4 = nullptr;
+    TImage* Image4 = nullptr;
+    QLabel* Label1 = nullptr;
+    TPanel* Panel6 = nullptr;
+    TImage* Image2 = nullptr;
+    QLabel* Label5 = nullptr;
+    TPanel* Panel5 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* lblVersao = nullptr;
+    TPanel* pnlBottom = nullptr;
+    TPanel* pnlOpcoes = nullptr;
+    QCheckBox* chkOffline = nullptr;
+    QCheckBox* chkOnline = nullptr;
+    QCheckBox* chkOutdated = nullptr;
+    QCheckBox* chkInactive = nullptr;
+    QToolButton* btnAtualizar = nullptr;
+    QToolButton* btnSair = nullptr;
+    QTimer* TimerUpdate = nullptr;
+    QSystemTrayIcon* TrayIcon1 = nullptr;
+
+    // The flow layout of FlowPanel1.
+    TFlowLayout* FlowLayout() const { return FFlowLayout; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    // Whether minimizing may hide the window in the system tray; where the
+    // desktop has no tray the window stays minimized on the taskbar.
+    virtual bool TrayAvailable() const;
+
+private:
+    void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
+
+    TFlowLayout* FFlowLayout = nullptr;
+};
