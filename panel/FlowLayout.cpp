@@ -2,6 +2,17 @@
 
 #include <QWidget>
 
+bool TFlowLayout::Skipped(const QLayoutItem* item) const {
+    // A widget counts as soon as it would be visible with its parent, so the
+    // layout is already right before the window is first shown.
+    if (QWidget* widget = item->widget()) {
+        if (widget->isWindow())
+            return true;
+        return !widget->isVisibleTo(parentWidget()) && !widget->sizePolicy().retainSizeWhenHidden();
+    }
+    return item->isEmpty();
+}
+
 TFlowLayout::TFlowLayout(QWidget* parent) : QLayout(parent) {
     setContentsMargins(3, 3, 3, 3);
     setSpacing(0);
@@ -51,7 +62,7 @@ QSize TFlowLayout::sizeHint() const {
     const QMargins m = contentsMargins();
     int width = 0;
     for (const QLayoutItem* item : FItems) {
-        if (item->isEmpty())
+        if (Skipped(item))
             continue;
         width += item->widget() ? item->widget()->width() : item->sizeHint().width();
     }
@@ -82,7 +93,7 @@ int TFlowLayout::DoLayout(const QRect& rect, bool apply) const {
     int rowHeight = 0;
     bool rowHasItem = false;
     for (QLayoutItem* item : FItems) {
-        if (item->isEmpty())
+        if (Skipped(item))
             continue; // hidden children take no place
         // A control keeps its own size; the layout only moves it.
         const QSize size = item->widget() ? item->widget()->size() : item->sizeHint();

@@ -34,6 +34,8 @@ private:
     // Places the items inside `rect` (when `apply`) and returns the height
     // the content needs, padding included.
     int DoLayout(const QRect& rect, bool apply) const;
+    // Whether the item takes no place (a hidden widget).
+    bool Skipped(const QLayoutItem* item) const;
 
     QList<QLayoutItem*> FItems;
     bool FWrap = true;
