@@ -35,4 +35,16 @@ struct TTable {
 // type, value of the wrong kind, text too long) or the file cannot be created.
 void WriteMdb(const std::string& path, const std::vector<TTable>& tables);
 
+// The panel's demo database: tables `Scale` and `Sect` with 24 scales in five
+// sectors. Scales that answer ping sit at distinct 127.0.0.x addresses; three
+// are not in use, five are in use with outdated PLU data, two sit at
+// 255.255.255.255 (never answer), one has a sector number missing from `Sect`.
+// The rows of `Scale` are not stored in SC_No order.
+std::vector<TTable> DemoTables();
+
+// `Scale` and `Sect` with `scaleCount` scales (0..64000), all in use and up to
+// date, at distinct loopback addresses 127.0.(i/250).(i%250+1), SC_No = i+1,
+// spread over the same five sectors.
+std::vector<TTable> ScaleTables(int scaleCount);
+
 } // namespace mdbw
