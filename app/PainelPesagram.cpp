@@ -1,0 +1,85 @@
+#include "PainelPesagram.h"
+
+#include "PainelApplication.h"
+#include "RaiseListener.h"
+#include "UnitWait.h"
+
+#include <QMessageBox>
+#include <QWidget>
+
+std::unique_ptr<platform::TAppMutex> AppMutex;
+std::int32_t MutexErr = 0;
+platform::TWindowHandle AppHandle = nullptr;
+TfrmMain* frmMain = nullptr;
+
+QString SecondInstanceMessage() {
+    return QStringLiteral("Este aplicativo já está iniciado.");
+}
+
+bool CheckSecondInstance() {
+    AppMutex = std::make_unique<platform::TAppMutex>(platform::AppMutexName);
+    MutexErr = AppMutex->LastError();
+    if (MutexErr == 0)
+        return false;
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), SecondInstanceMessage(),
+                    QMessageBox::Ok);
+    box.setAttribute(Qt::WA_QuitOnClose, false);
+    box.exec();
+    return true;
+}
+
+namespace {
+
+// Step 5: releases the marker and what the window search kept, however the
+// steps before it end.
+struct TReleaseAtEnd {
+    TReleaseAtEnd() = default;
+    TReleaseAtEnd(const TReleaseAtEnd&) = delete;
+    TReleaseAtEnd& operator=(const TReleaseAtEnd&) = delete;
+    ~TReleaseAtEnd() {
+        if (AppHandle) {
+            platform::ReleaseWindowHandle(AppHandle);
+            AppHandle = nullptr;
+        }
+        AppMutex.reset();
+    }
+};
+
+} // namespace
+
+int PainelPesagram(TPainelApplication& app, const std::function<QWidget*()>& createMainForm) {
+    CheckSecondInstance();
+    TReleaseAtEnd release;
+    const QString title = QString::fromUtf8(PainelTitle);
+    if (MutexErr != 0) {
+        AppHandle = platform::FindTopLevelWindow(title.toStdString());
+        if (AppHandle)
+            platform::SetForegroundWindow(AppHandle);
+        return 0;
+    }
+
+    // A parentless main window has a taskbar button of its own.
+    SetApplicationTitle(title);
+    QWidget* mainForm = createMainForm();
+    app.SetMainForm(mainForm);
+    frmWait = new TfrmWait;
+
+    TRaiseListener listener(mainForm);
+    listener.Listen(QString::fromStdString(platform::RaiseChannelName()));
+
+    mainForm->show();
+    app.exec();
+
+    delete frmWait;
+    frmWait = nullptr;
+    delete mainForm;
+    frmMain = nullptr;
+    return 0;
+}
+
+void ReportStartupFailure(const std::exception* failure) {
+    if (failure)
+        ShowException(*failure);
+    else
+        ShowException(QStringLiteral("Erro desconhecido"));
+}

@@ -1,0 +1,66 @@
+#include "UnitWait.h"
+
+#include "Resources.h"
+#include "TImage.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QPalette>
+
+TfrmWait* frmWait = nullptr;
+
+TfrmWait::TfrmWait(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("frmWait"));
+    setWindowTitle(QStringLiteral("Aguarde"));
+    setFixedSize(391, 90);
+    setSizeGripEnabled(false);
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(255, 255, 255));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Image1 = new TImage(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 85, 90);
+    Image1->SetProportional(true);
+    Image1->SetCenter(true);
+    Image1->SetPicture(LoadResourcePicture(QStringLiteral("CLOCK")));
+
+    Label1 = new QLabel(QStringLiteral("Por favor, aguarde ..."), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(85, 0, 306, 90);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont labelFont(QStringLiteral("Verdana"));
+    labelFont.setPixelSize(16);
+    labelFont.setBold(true);
+    Label1->setFont(labelFont);
+    QPalette labelPal = Label1->palette();
+    labelPal.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    Label1->setPalette(labelPal);
+}
+
+void TfrmWait::CenterOver(const QWidget* Sender) {
+    if (!Sender)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(Sender->frameGeometry().center());
+    move(frame.topLeft());
+}
+
+void TfrmWait::ShowWait(QWidget* Sender) {
+    CenterOver(Sender);
+    show();
+    CenterOver(Sender); // again, now that the window frame is known
+    if (Sender)
+        Sender->repaint();
+    repaint();
+}
