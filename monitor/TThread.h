@@ -1,0 +1,77 @@
+#pragma once
+// The thread facility the monitor threads are built on: a QThread whose body
+// polls a stop flag, paces itself with a wait that a stop request ends at
+// once, and hands work to the GUI thread with a blocking call that carries
+// failures back to the caller.
+
+#include <QThread>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+class TThread : public QThread {
+    Q_OBJECT
+public:
+    // The system thread only runs once Start() is called; a thread that is not
+    // created suspended is started by the derived constructor when it has
+    // finished (see StartUnlessSuspended), never before its fields are set.
+    explicit TThread(bool CreateSuspended);
+    // Requests the stop and waits for the body's end when it is still running.
+    ~TThread() override;
+
+    // Starts a thread created suspended; does nothing when already started.
+    void Start();
+    // True while the system thread has not been started.
+    bool Suspended() const { return !FStarted.load(); }
+
+    // Stop request: sets the flag the body polls and ends the pacing wait.
+    // Nothing else; any thread may call it.
+    void Terminate();
+    bool Terminated() const { return FTerminated.load(); }
+
+    // When set (the default), the object deletes itself once its body has
+    // ended (through the GUI thread's event loop).
+    bool FreeOnTerminate() const { return FFreeOnTerminate; }
+    void SetFreeOnTerminate(bool value) { FFreeOnTerminate = value; }
+
+    // Scheduling priority, applied when the thread starts (and at once when it
+    // already runs).
+    QThread::Priority ThreadPriority() const { return FPriority; }
+    void SetThreadPriority(QThread::Priority value);
+
+    // Waits for the end of the body. On the GUI thread it carries out pending
+    // Synchronize calls meanwhile, and nothing else (no user input, no
+    // painting). Returns at once for a thread never started or already ended.
+    void WaitFor();
+    // True once the body has returned (or ended by a failure).
+    bool Finished() const;
+
+    // Runs `Method` on the GUI thread and returns when it has run. A failure it
+    // raises is caught on the GUI thread and raised again here. On the GUI
+    // thread itself it runs at once. Served by the GUI thread's event loop and
+    // by WaitFor.
+    static void Synchronize(const std::function<void()>& Method);
+    // Carries out every pending Synchronize call (GUI thread only).
+    static void CheckSynchronize();
+    static bool IsGuiThread();
+
+protected:
+    // The thread body.
+    virtual void Execute() = 0;
+    // Returns when `MSecInterval` milliseconds have passed or a stop is
+    // requested; 0 returns at once.
+    void Sleep(quint32 MSecInterval);
+    void StartUnlessSuspended(bool CreateSuspended);
+
+private:
+    void run() final;
+
+    std::atomic<bool> FStarted{false};
+    std::atomic<bool> FTerminated{false};
+    bool FFinished = false; // guarded by the facility's lock
+    bool FFreeOnTerminate = true;
+    QThread::Priority FPriority = QThread::InheritPriority;
+    std::mutex FSleepLock;
+    std::condition_variable FSleepWake;
+};

@@ -1,0 +1,217 @@
+#pragma once
+// The monitoring of one scale: its status model, the monitor thread with its
+// schedules, the reachability probe, the activity check against the scale
+// database and the presentation of the scale's state on its tile.
+
+#include "TThread.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <atomic>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QWidget;
+class TImage;
+class TFDConnection;
+
+// Communication state of a scale.
+enum TScaleCommStatus : quint8 { ssPingFail = 0, ssWaiting = 1, ssOnline = 2, ssOffline = 3 };
+
+// Data state of a scale as the scale database records it.
+enum TScaleUpdateStatus : quint8 { susUpdated = 0, susOutdated = 1, susInactive = 2 };
+
+// The probe record of a scale.
+struct TPingInfo {
+    quint32 sent = 0;
+    quint32 received = 0;
+    quint32 fail = 0;
+    quint16 response_time = 0;
+    QDateTime last_time_offline; // a null date-time stands for none
+    quint8 rate = 0;
+    TScaleCommStatus scale_comm_status = ssOffline;
+    QString scale_comm_status_str;
+};
+
+// The data-state record of a scale.
+struct TUpdateStatus {
+    TScaleUpdateStatus update_status = susOutdated;
+    QString update_status_str;
+};
+
+// What one presentation does to a tile: the visibility (none: unchanged), the
+// status label's text and the flag picture (empty: unchanged). Worked out on
+// the monitor thread and applied on the GUI thread.
+struct TTileLook {
+    std::optional<bool> Visible;
+    QString StatusText;
+    QString FlagPicture;
+    bool operator==(const TTileLook&) const = default;
+};
+
+// The filter flags of a tile, as one presentation reads them.
+struct TTileFilters {
+    bool ShowOffline = true;
+    bool ShowOnline = true;
+    bool ShowOutdated = true;
+    bool ShowInactive = true;
+};
+
+// The look a tile gets for the given records and filter flags.
+TTileLook TileLookFor(TScaleUpdateStatus UpdateStatus, TScaleCommStatus CommStatus,
+                      const QString& CommStatusStr, const TTileFilters& Filters);
+
+// The markers that pick the reply line and the time out of ping's output.
+struct TPingTextMarkers {
+    QString Reply;
+    QString Time;
+    QString Unit;
+};
+TPingTextMarkers PlatformPingMarkers();
+
+// The time text of the first line holding both the reply and the time marker,
+// running from the first character after the time marker's sign up to the
+// first unit marker of the line (empty when the unit marker stands before it
+// or is missing). None when no line is a reply line.
+std::optional<QString> FindReplyTimeText(const QStringList& Lines, const TPingTextMarkers& Markers);
+
+// The round-trip time of a time text in whole milliseconds (low 16 bits).
+// Blanks around the number are ignored; fractional milliseconds are truncated
+// and a time under 1 ms with a fraction counts 1. Throws std::invalid_argument
+// when the text is no number.
+quint16 ReplyTimeToMs(const QString& TimeText);
+
+// Reads a ping result file as lines, at most `MaxBytes` of it (a runaway
+// output cannot take the memory). Throws std::runtime_error when the file
+// cannot be opened or read.
+QStringList ReadPingResultLines(const QString& FileName, qint64 MaxBytes = 64 * 1024);
+
+// Truth value of a scalar query result: no row is false; a yes/no value as
+// stored; a number is true when not zero; a text "True"/"False" in any letter
+// case or a number. Throws std::runtime_error for NULL and for any other value.
+bool ResultAsTruthValue(const QVariant& Value);
+
+class TMonitorThread : public TThread {
+    Q_OBJECT
+public:
+    using TClock = std::function<QDateTime()>;
+    using TScalarQuery = std::function<QVariant(const QString& SQL, const QVariantList& Params)>;
+
+    // First stage of construction: defaults only.
+    explicit TMonitorThread(bool CreateSuspended);
+    // StoreID and PingInterval are accepted and ignored: the probe interval
+    // always starts at 10000 ms.
+    TMonitorThread(bool CreateSuspended, TFDConnection* FDCON, quint16 StoreID,
+                   const QString& ScaleID, const QString& IPAddress, const QString& Sector,
+                   const QString& Name, quint16 PingInterval, QThread::Priority Priority);
+    // Destroy: stops the body when it still runs and waits for its end.
+    ~TMonitorThread() override;
+
+    static QString ScaleCommStatusToStr(TScaleCommStatus Status);
+    // "Atualizada", "Desatualizada"; no text (the null text) for susInactive.
+    static QString ScaleUpdateStatusToStr(TScaleUpdateStatus Status);
+
+    TPingInfo PingInfo;
+    TUpdateStatus UpdateStatus;
+
+    QString GetIPAddress() const { return FIPAddress; }
+
+    // Properties. The control references are set by the owner before Start()
+    // and belong to the tile, which must stay alive until the body has ended
+    // or hold them as its children.
+    quint16 PingInterval() const { return FPingInterval.load(std::memory_order_relaxed); }
+    void SetPingInterval(quint16 Value) { FPingInterval.store(Value, std::memory_order_relaxed); }
+    QLabel* LabelScaleName() const { return FLabelScaleName; }
+    void SetLabelScaleName(QLabel* Value) { FLabelScaleName = Value; }
+    QLabel* LabelScaleIP() const { return FLabelScaleIP; }
+    void SetLabelScaleIP(QLabel* Value) { FLabelScaleIP = Value; }
+    QLabel* LabelScaleSector() const { return FLabelSector; }
+    void SetLabelScaleSector(QLabel* Value) { FLabelSector = Value; }
+    QLabel* LabelStatus() const { return FLabelStatus; }
+    void SetLabelStatus(QLabel* Value) { FLabelStatus = Value; }
+    TImage* ImageStatus() const { return FImageStatus; }
+    void SetImageStatus(TImage* Value) { FImageStatus = Value; }
+    TImage* ImageCommStatus() const { return FImageFlagStatus; }
+    void SetImageCommStatus(TImage* Value) { FImageFlagStatus = Value; }
+    QWidget* ControlContainer() const { return FControlContainer; }
+    void SetControlContainer(QWidget* Value) { FControlContainer = Value; }
+    bool ShowOffline() const { return FShowOffline.load(std::memory_order_relaxed); }
+    void SetShowOffline(bool Value) { FShowOffline.store(Value, std::memory_order_relaxed); }
+    bool ShowOnline() const { return FShowOnline.load(std::memory_order_relaxed); }
+    void SetShowOnline(bool Value) { FShowOnline.store(Value, std::memory_order_relaxed); }
+    bool ShowOutdated() const { return FShowOutdated.load(std::memory_order_relaxed); }
+    void SetShowOutdated(bool Value) { FShowOutdated.store(Value, std::memory_order_relaxed); }
+    bool ShowInactive() const { return FShowInactive.load(std::memory_order_relaxed); }
+    void SetShowInactive(bool Value) { FShowInactive.store(Value, std::memory_order_relaxed); }
+    QString ScaleID() const { return FScaleID; }
+    void SetScaleID(const QString& Value) { FScaleID = Value; }
+
+    // Loads the picture stored among the resources under `RSName` into
+    // `Image` (GUI thread only; decoded pictures are kept for reuse).
+    static void LoadImage(TImage* Image, const QString& RSName);
+
+protected:
+    void Execute() override;
+    // One pass of the monitor loop; gives the pass counter.
+    quint8 MonitorPass();
+    void Ping();
+    void CheckStatus();
+    // true: the presentation body on the GUI thread, waiting for it; false:
+    // the look handed to the GUI thread without waiting.
+    void UpdateControls(bool fSynchronize);
+    // The presentation body (GUI thread only).
+    void UpdateControls();
+
+    // The clock of the schedules and stamps (set before Start()).
+    void SetClock(TClock Clock) { FClock = std::move(Clock); }
+    // Replaces the connection's scalar query (set before Start()).
+    void SetScalarQuery(TScalarQuery Query) { FScalarQuery = std::move(Query); }
+    QString PingResultFile() const { return FPingResultFile; }
+    QString PingCommand() const { return FPingCommand; }
+    quint8 PingFailCount() const { return FPing_Fail_Count; }
+    QDateTime LastPing() const { return FLastPing; }
+    QDateTime LastUpdateCheck() const { return FLastUpdateCheck; }
+    QString ThreadID() const { return FThreadID; }
+    const QStringList& StrListAux() const { return FStrListAux; }
+
+private:
+    void FirstStage();
+    QDateTime Now() const;
+    TTileLook CurrentLook() const;
+    void PostFirstFill();
+    void PostLook(const TTileLook& Look);
+
+    QString FIPAddress;
+    QString FThreadID;
+    QString FPingResultFile;
+    QString FPingCommand;
+    QString FName;
+    QString FSector;
+    QString FScaleID;
+    QString FIPAddressMSACCESS;
+    std::atomic<quint16> FPingInterval{0};
+    quint16 FUpdateCheckInterval = 0;
+    QStringList FStrListAux;
+    QLabel* FLabelStatus = nullptr;
+    QLabel* FLabelScaleName = nullptr;
+    QLabel* FLabelScaleIP = nullptr;
+    QLabel* FLabelSector = nullptr;
+    TImage* FImageStatus = nullptr;
+    TImage* FImageFlagStatus = nullptr;
+    QWidget* FControlContainer = nullptr;
+    quint8 FPing_Fail_Count = 0;
+    QDateTime FLastPing;
+    QDateTime FLastUpdateCheck;
+    std::atomic<bool> FShowOffline{false};
+    std::atomic<bool> FShowOnline{false};
+    std::atomic<bool> FShowOutdated{false};
+    std::atomic<bool> FShowInactive{false};
+    TFDConnection* FFDConnection = nullptr;
+
+    TClock FClock;
+    TScalarQuery FScalarQuery;
+    std::optional<TTileLook> FLastLook; // the last look handed over (monitor thread)
+};
