@@ -62,10 +62,12 @@ void PaintBadge(QImage& image, const QColor& fill, TBadgeMark mark) {
     p.setPen(QPen(Scaled(fill, 0.70), 1.0));
     p.drawEllipse(BadgeCentre, BadgeRadius - 0.5, BadgeRadius - 0.5);
 
-    p.setPen(RoundPen(Qt::white, 2.1));
+    // The marks are slim: a white mark raises the badge's mean colour, and the
+    // yellow badge's mean blue of 5 leaves room for little white.
+    p.setPen(RoundPen(Qt::white, 1.8));
     switch (mark) {
     case TBadgeMark::Check: {
-        const QPointF points[] = {{14.0, 20.5}, {18.5, 25.0}, {27.5, 15.5}};
+        const QPointF points[] = {{14.5, 20.5}, {18.5, 24.5}, {26.5, 16.0}};
         p.drawPolyline(points, 3);
         break;
     }
@@ -73,7 +75,8 @@ void PaintBadge(QImage& image, const QColor& fill, TBadgeMark mark) {
         p.drawLine(QPointF(15.5, 15.0), QPointF(25.5, 25.0));
         p.drawLine(QPointF(25.5, 15.0), QPointF(15.5, 25.0));
         break;
-    case TBadgeMark::Bar:
+    case TBadgeMark::Bar: // two whole pixel rows, so that it stays sharp
+        p.setPen(RoundPen(Qt::white, 2.0));
         p.drawLine(QPointF(14.5, 20.0), QPointF(26.5, 20.0));
         break;
     }
@@ -153,6 +156,8 @@ QImage DrawCpu() {
     p.setBrush(Qt::NoBrush);
 
     // Tower, left.
+    p.save();
+    p.translate(-7, 0);
     p.setPen(RoundPen(white, 14));
     p.drawRoundedRect(QRectF(117, 215, 110, 240), 12, 12);
     p.setPen(RoundPen(white, 9));
@@ -161,8 +166,10 @@ QImage DrawCpu() {
     p.drawEllipse(QPointF(172, 352), 12, 12);         // power button
     p.drawLine(QPointF(145, 410), QPointF(199, 410)); // vents
     p.drawLine(QPointF(145, 428), QPointF(199, 428));
+    p.restore();
 
     // Monitor, right: frame, screen, neck and foot.
+    p.translate(7, 0);
     p.setPen(RoundPen(white, 14));
     p.drawRoundedRect(QRectF(257, 215, 240, 170), 14, 14);
     p.setPen(RoundPen(white, 8));
