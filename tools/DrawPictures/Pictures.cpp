@@ -140,6 +140,9 @@ void PaintRing(QPainter& p, double penWidth, bool frontHalf) {
     shade.setColorAt(0.5, frontHalf ? Qt::white : dim);
     shade.setColorAt(1.0, frontHalf ? light : dim);
     p.setBrush(Qt::NoBrush);
+    // A faint blue edge keeps the light ring visible on light backgrounds.
+    p.setPen(QPen(QColor(20, 80, 160, 150), penWidth * 1.7, Qt::SolidLine, Qt::FlatCap));
+    p.drawPath(arc);
     p.setPen(QPen(QBrush(shade), penWidth, Qt::SolidLine, Qt::FlatCap));
     p.drawPath(arc);
     p.restore();
