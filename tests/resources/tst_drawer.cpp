@@ -49,8 +49,12 @@ private slots:
         QVERIFY(drawn.contains(QStringLiteral("pictures/CPU.png")));
         QCOMPARE(DrawnFiles(FStored), drawn);
         for (const QString& file : drawn)
-            QVERIFY2(ReadAll(FOutput.filePath(file)) == ReadAll(FStored + u'/' + file),
-                     qPrintable(file + QStringLiteral(" differs from the drawer's output")));
+            QVERIFY2(
+                ReadAll(FOutput.filePath(file)) == ReadAll(FStored + u'/' + file),
+                qPrintable(
+                    file +
+                    QStringLiteral(
+                        " differs from the drawer's output (build the draw_pictures target)")));
     }
 
     void iconFileHoldsEverySize() {
