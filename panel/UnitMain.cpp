@@ -3,6 +3,7 @@
 #include "Components.h"
 #include "FlowLayout.h"
 #include "Resources.h"
+#include "ScrollBox.h"
 #include "TImage.h"
 #include "TPanel.h"
 
@@ -10,10 +11,10 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <memory>
 #include <tuple>
 
 namespace {
@@ -82,12 +83,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
     // Tile area: the flow area on top of a filler of the same colour, so that
     // the flow area keeps the height of its rows.
-    ScrollBox1 = new QScrollArea(client);
+    ScrollBox1 = new TScrollBox(client);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setFrameShape(QFrame::NoFrame);
-    ScrollBox1->setWidgetResizable(true);
-    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBox1->setPalette(pal);
     auto* content = NewPanel(nullptr, QStringLiteral("ScrollBox1Content"), WindowColor);
     auto* contentLayout = new QVBoxLayout(content);
@@ -231,7 +228,10 @@ TPanel* TfrmMain::CreateMonitorControl(quint16 Index) {
     const QString n = QString::number(static_cast<int>(Index) + 1);
     const QColor white(255, 255, 255);
 
-    auto* tile = new TPanel(FlowPanel1);
+    // The tile joins the flow area only once it is complete: a name already
+    // taken leaves nothing half-built behind.
+    auto owned = std::make_unique<TPanel>();
+    TPanel* tile = owned.get();
     SetComponentName(tile, FlowPanel1, QStringLiteral("pnlMain") + n);
     tile->SetColor(WindowColor);
     tile->resize(200, 168);
@@ -269,7 +269,8 @@ TPanel* TfrmMain::CreateMonitorControl(quint16 Index) {
     newImage(QStringLiteral("imgCommStatus"), QRect(157, 127, 41, 42));
     newImage(QStringLiteral("imgUpdateStatus"), QRect(103, 142, 41, 42))->hide();
 
-    FFlowLayout->addWidget(tile);
+    tile->setParent(FlowPanel1);
+    FFlowLayout->addWidget(owned.release());
     return tile;
 }
 

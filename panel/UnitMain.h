@@ -7,12 +7,12 @@
 
 class QCheckBox;
 class QLabel;
-class QScrollArea;
 class QTimer;
 class QToolButton;
 class TFlowLayout;
 class TImage;
 class TPanel;
+class TScrollBox;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -46,7 +46,7 @@ public:
     void btnAtualizarClick();
 
     // Controls of the layout.
-    QScrollArea* ScrollBox1 = nullptr;
+    TScrollBox* ScrollBox1 = nullptr;
     TPanel* FlowPanel1 = nullptr;
     TPanel* Panel1 = nullptr;
     TImage* Image3 = nullptr;
