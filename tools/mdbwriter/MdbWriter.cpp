@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -91,16 +92,19 @@ std::uint32_t PgRow(std::uint32_t page, std::size_t row) {
     throw std::runtime_error(message);
 }
 
+// Describes where a value sits, for error messages; only called on failure.
+using TWhere = std::function<std::string()>;
+
 // ---------------------------------------------------------------------------
 // Text
 
 // Decodes UTF-8 into UTF-16 code units; throws on malformed input.
-std::u16string Utf8ToUtf16(const std::string& s, const std::string& where) {
+std::u16string Utf8ToUtf16(const std::string& s, const TWhere& where) {
     std::u16string out;
     out.reserve(s.size());
     std::size_t i = 0;
     const auto bad = [&]() {
-        Fail(where + ": text is not valid UTF-8");
+        Fail(where() + ": text is not valid UTF-8");
     };
     while (i < s.size()) {
         const auto c = static_cast<unsigned char>(s[i]);
@@ -172,7 +176,7 @@ bool AsciiEqualNoCase(const std::string& a, const std::string& b) {
 std::u16string CheckName(const std::string& name, const std::string& what) {
     if (name.empty())
         Fail(what + " has an empty name");
-    const std::u16string u = Utf8ToUtf16(name, what + " \"" + name + "\"");
+    const std::u16string u = Utf8ToUtf16(name, [&] { return what + " \"" + name + "\""; });
     if (u.size() > kMaxNameChars)
         Fail(what + " \"" + name + "\": name is longer than 64 characters");
     if (u.front() == u' ')
@@ -203,9 +207,9 @@ double OleDate(std::int64_t days, std::int64_t seconds) {
     return days >= 0 ? static_cast<double>(days) + frac : static_cast<double>(days) - frac;
 }
 
-double ParseDateTime(const std::string& s, const std::string& where) {
+double ParseDateTime(const std::string& s, const TWhere& where) {
     const auto bad = [&]() {
-        Fail(where + ": \"" + s + "\" is not a date in the form YYYY-MM-DD HH:MM:SS");
+        Fail(where() + ": \"" + s + "\" is not a date in the form YYYY-MM-DD HH:MM:SS");
     };
     const auto num = [&](std::size_t pos, std::size_t len) {
         if (pos + len > s.size())
@@ -308,7 +312,7 @@ void FinishLayout(TLayout& l) {
 TColDef MakeColumn(const std::string& name, std::uint8_t code, std::uint16_t length) {
     TColDef c;
     c.name = name;
-    c.name16 = Utf8ToUtf16(name, "column");
+    c.name16 = Utf8ToUtf16(name, [] { return std::string("column"); });
     c.code = code;
     c.length = length;
     c.isLong = code == kMemo || code == kOle;
@@ -397,15 +401,15 @@ struct TCell {
     TBytes data;
 };
 
-TCell UserCell(const TColDef& c, const TValue& v, const std::string& where) {
+TCell UserCell(const TColDef& c, const TValue& v, const TWhere& where) {
     TCell cell;
     if (std::holds_alternative<TNull>(v)) {
         if (c.code == kBool)
-            Fail(where + ": a Yes/No column cannot hold NULL");
+            Fail(where() + ": a Yes/No column cannot hold NULL");
         return cell;
     }
     const auto wrongKind = [&](const char* expected) {
-        Fail(where + ": expected " + std::string(expected));
+        Fail(where() + ": expected " + std::string(expected));
     };
     cell.present = true;
     switch (c.userType) {
@@ -416,10 +420,10 @@ TCell UserCell(const TColDef& c, const TValue& v, const std::string& where) {
             wrongKind("text");
         const std::u16string u = Utf8ToUtf16(*s, where);
         if (c.userType == TColumnType::Text && u.size() > static_cast<std::size_t>(c.textLength))
-            Fail(where + ": text of " + std::to_string(u.size()) +
+            Fail(where() + ": text of " + std::to_string(u.size()) +
                  " UTF-16 units is longer than the column's " + std::to_string(c.textLength));
         if (u.size() * 2 >= (std::size_t{1} << 30))
-            Fail(where + ": memo is too long");
+            Fail(where() + ": memo is too long");
         cell.data = Ucs2Bytes(u);
         break;
     }
@@ -431,13 +435,13 @@ TCell UserCell(const TColDef& c, const TValue& v, const std::string& where) {
         if (c.userType == TColumnType::Long) {
             if (*n < std::numeric_limits<std::int32_t>::min() ||
                 *n > std::numeric_limits<std::int32_t>::max())
-                Fail(where + ": " + std::to_string(*n) + " does not fit a Long");
+                Fail(where() + ": " + std::to_string(*n) + " does not fit a Long");
             cell.data.resize(4);
             Put32(cell.data.data(), static_cast<std::uint32_t>(static_cast<std::int32_t>(*n)));
         } else {
             if (*n < std::numeric_limits<std::int16_t>::min() ||
                 *n > std::numeric_limits<std::int16_t>::max())
-                Fail(where + ": " + std::to_string(*n) + " does not fit an Integer");
+                Fail(where() + ": " + std::to_string(*n) + " does not fit an Integer");
             cell.data.resize(2);
             Put16(cell.data.data(), static_cast<std::uint16_t>(static_cast<std::int16_t>(*n)));
         }
@@ -459,7 +463,7 @@ TCell UserCell(const TColDef& c, const TValue& v, const std::string& where) {
         else
             wrongKind("a number");
         if (!std::isfinite(d))
-            Fail(where + ": a Double must be a finite number");
+            Fail(where() + ": a Double must be a finite number");
         cell.data = DoubleBytes(d);
         break;
     }
@@ -472,7 +476,7 @@ TCell UserCell(const TColDef& c, const TValue& v, const std::string& where) {
         else
             wrongKind("a date as \"YYYY-MM-DD HH:MM:SS\"");
         if (!std::isfinite(d))
-            Fail(where + ": a date must be a finite number");
+            Fail(where() + ": a date must be a finite number");
         cell.data = DoubleBytes(d);
         break;
     }
@@ -699,8 +703,7 @@ std::size_t EmptyRowSize(const TLayout& l) {
     return 2 + l.fixedSize + (v > 0 ? 4 + 2 * v : 0) + (l.cols.size() + 7) / 8;
 }
 
-TBytes EncodeRow(TFileBuilder& fb, TTablePlan& t, std::vector<TCell>& cells,
-                 const std::string& where) {
+TBytes EncodeRow(TFileBuilder& fb, TTablePlan& t, std::vector<TCell>& cells, const TWhere& where) {
     const TLayout& l = t.layout;
     const std::size_t n = l.cols.size();
     const std::size_t v = l.VarCount();
@@ -709,7 +712,7 @@ TBytes EncodeRow(TFileBuilder& fb, TTablePlan& t, std::vector<TCell>& cells,
         if (cells[i].present)
             size += l.cols[i].isLong ? 12 : cells[i].data.size();
     if (size > kMaxRowSize)
-        Fail(where + ": the row takes " + std::to_string(size) + " bytes, more than the " +
+        Fail(where() + ": the row takes " + std::to_string(size) + " bytes, more than the " +
              std::to_string(kMaxRowSize) + " a row may hold");
     std::vector<TBytes> varData(v);
     for (std::size_t k = 0; k < l.longCols.size(); ++k) {
@@ -761,8 +764,9 @@ TBytes EncodeRow(TFileBuilder& fb, TTablePlan& t, std::vector<TCell>& cells,
 void WriteRows(TFileBuilder& fb, TTablePlan& t) {
     t.lvalPages.assign(t.layout.longCols.size(), {});
     for (std::size_t r = 0; r < t.rows.size(); ++r) {
-        TBytes row =
-            EncodeRow(fb, t, t.rows[r], "table \"" + t.name + "\", row " + std::to_string(r + 1));
+        TBytes row = EncodeRow(fb, t, t.rows[r], [&] {
+            return "table \"" + t.name + "\", row " + std::to_string(r + 1);
+        });
         if (t.dataPages.empty() || !fb.pages[t.dataPages.back()].Fits(row.size()))
             t.dataPages.push_back(fb.NewDataPage(t.tdefPage));
         fb.AddRow(t.dataPages.back(), std::move(row));
@@ -869,16 +873,18 @@ void WriteMdb(const std::string& path, const std::vector<TTable>& tables) {
         t.rows.reserve(table.rows.size());
         for (std::size_t r = 0; r < table.rows.size(); ++r) {
             const auto& values = table.rows[r];
-            const std::string rowWhat =
-                "table \"" + table.name + "\", row " + std::to_string(r + 1);
+            const auto rowWhat = [&] {
+                return "table \"" + table.name + "\", row " + std::to_string(r + 1);
+            };
             if (values.size() != t.layout.cols.size())
-                Fail(rowWhat + " has " + std::to_string(values.size()) + " values for " +
+                Fail(rowWhat() + " has " + std::to_string(values.size()) + " values for " +
                      std::to_string(t.layout.cols.size()) + " columns");
             std::vector<TCell> cells;
             cells.reserve(values.size());
             for (std::size_t c = 0; c < values.size(); ++c)
-                cells.push_back(UserCell(t.layout.cols[c], values[c],
-                                         rowWhat + ", column \"" + t.layout.cols[c].name + "\""));
+                cells.push_back(UserCell(t.layout.cols[c], values[c], [&] {
+                    return rowWhat() + ", column \"" + t.layout.cols[c].name + "\"";
+                }));
             t.rows.push_back(std::move(cells));
         }
         if (t.rows.size() > std::numeric_limits<std::uint32_t>::max())

@@ -22,6 +22,11 @@ struct TNull {};
 
 // A cell: NULL, a truth value (YesNo), a whole number (Long, Integer), a real
 // number (Double), or UTF-8 text (Text, Memo; DateTime as "YYYY-MM-DD HH:MM:SS").
+// Also accepted: a whole number for a Double, and a DateTime given as the
+// stored day count (days since 1899-12-30, time as the fraction).
+// A Yes/No cell cannot be NULL: the file keeps a Yes/No value only as the
+// row's null-mask bit, so NULL would silently read back as No. Text lengths
+// count UTF-16 units (a character outside the BMP takes two).
 using TValue = std::variant<TNull, bool, std::int64_t, double, std::string>;
 
 struct TTable {
@@ -32,7 +37,9 @@ struct TTable {
 
 // Writes `tables` to a new file at `path` (replacing any file there).
 // Throws std::runtime_error when the definition cannot be written (unknown
-// type, value of the wrong kind, text too long) or the file cannot be created.
+// type, value of the wrong kind, text too long, bad or duplicate name, NULL
+// Yes/No, a row over 4060 bytes) or the file cannot be created. Nothing is
+// written then: the file is built beside `path` and renamed over it at the end.
 void WriteMdb(const std::string& path, const std::vector<TTable>& tables);
 
 // The panel's demo database: tables `Scale` and `Sect` with 24 scales in five
