@@ -1,0 +1,384 @@
+// The thread facility (stop, pacing wait, blocking GUI-thread call, wait for
+// the end) and the monitor loop: schedules under a settable clock, the first
+// fill, the end of the body and the failure of the activity check.
+
+#include "MonitorTestSupport.h"
+#include "Resources.h"
+#include "UnitDMMain.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <stdexcept>
+
+namespace {
+
+// A thread whose body is a function.
+class TBodyThread : public TThread {
+public:
+    explicit TBodyThread(std::function<void(TBodyThread&)> body)
+        : TThread(true), FBody(std::move(body)) {}
+    ~TBodyThread() override {
+        Terminate();
+        WaitFor();
+    }
+    using TThread::Sleep;
+
+protected:
+    void Execute() override { FBody(*this); }
+
+private:
+    std::function<void(TBodyThread&)> FBody;
+};
+
+// Answers of the activity check's two queries, and the queries asked.
+struct TScalarAnswers {
+    std::mutex Lock;
+    QVariant Used = true;
+    QVariant Updated = true;
+    QStringList Asked;
+    bool OnGuiThread = true;
+
+    TMonitorThread::TScalarQuery Function() {
+        return [this](const QString& sql, const QVariantList& params) {
+            std::lock_guard<std::mutex> guard(Lock);
+            OnGuiThread = OnGuiThread && TThread::IsGuiThread();
+            Asked << sql + QLatin1Char('|') + params.value(0).toString();
+            return sql.contains(QStringLiteral("SC_Used")) ? Used : Updated;
+        };
+    }
+    int Count() {
+        std::lock_guard<std::mutex> guard(Lock);
+        return int(Asked.size());
+    }
+};
+
+} // namespace
+
+class TestMonitorThread : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TFakePing> FPing;
+
+private slots:
+    void initTestCase() { FPing = std::make_unique<TFakePing>(); }
+
+    // ----------------------------------------------------------- facility
+
+    void synchronizeCarriesResultsAndFailures() {
+        std::atomic<bool> ranOnGui{false};
+        std::atomic<int> result{0};
+        QString failure;
+        TBodyThread t([&](TBodyThread&) {
+            int value = 0;
+            TThread::Synchronize([&] {
+                ranOnGui = TThread::IsGuiThread();
+                value = 42;
+            });
+            result = value;
+            try {
+                TThread::Synchronize([] { throw std::runtime_error("boom"); });
+            } catch (const std::runtime_error& e) {
+                failure = QString::fromUtf8(e.what());
+            }
+        });
+        t.SetFreeOnTerminate(false);
+        t.Start();
+        QTRY_VERIFY(t.Finished());
+        t.WaitFor();
+        QVERIFY(ranOnGui);
+        QCOMPARE(int(result), 42);
+        QCOMPARE(failure, QStringLiteral("boom"));
+
+        // On the GUI thread the call runs at once, and failures come straight
+        // back.
+        bool ran = false;
+        TThread::Synchronize([&] { ran = true; });
+        QVERIFY(ran);
+        QVERIFY_THROWS_EXCEPTION(std::logic_error,
+                                 TThread::Synchronize([] { throw std::logic_error("x"); }));
+    }
+
+    void sleepAndStop() {
+        QElapsedTimer timer;
+        std::atomic<qint64> zeroSleep{-1};
+        TBodyThread t([&](TBodyThread& self) {
+            QElapsedTimer z;
+            z.start();
+            self.Sleep(0);
+            zeroSleep = z.elapsed();
+            self.Sleep(600000);
+        });
+        t.SetFreeOnTerminate(false);
+        t.Start();
+        QTRY_VERIFY(zeroSleep >= 0);
+        QVERIFY(zeroSleep < 50);
+        QVERIFY(!t.Finished());
+        timer.start();
+        t.Terminate();
+        t.WaitFor();
+        QVERIFY(timer.elapsed() < 2000);
+        QVERIFY(t.Terminated() && t.Finished());
+    }
+
+    // While the GUI thread waits, it serves the blocking calls and nothing
+    // else.
+    void waitForServesSynchronizeOnly() {
+        std::atomic<bool> served{false};
+        TBodyThread t([&](TBodyThread& self) {
+            TThread::Synchronize([&] { served = true; });
+            while (!self.Terminated())
+                self.Sleep(100);
+        });
+        t.SetFreeOnTerminate(false);
+        bool otherEventRan = false;
+        QTimer::singleShot(0, this, [&] { otherEventRan = true; });
+        t.Start();
+        QTest::qSleep(50); // the body is now blocked in its call
+        t.Terminate();
+        t.WaitFor();
+        QVERIFY(served);
+        QVERIFY(t.Finished());
+        QVERIFY(!otherEventRan);
+        QTRY_VERIFY(otherEventRan);
+    }
+
+    void waitForNeverStartedOrEnded() {
+        TBodyThread never([](TBodyThread&) {});
+        never.SetFreeOnTerminate(false);
+        QVERIFY(never.Suspended());
+        never.Terminate();
+        never.WaitFor(); // returns at once
+
+        TBodyThread ended([](TBodyThread&) {});
+        ended.SetFreeOnTerminate(false);
+        ended.Start();
+        ended.WaitFor();
+        ended.WaitFor();
+        QVERIFY(ended.Finished() && !ended.Suspended());
+    }
+
+    void freeOnTerminate() {
+        auto* t = new TBodyThread([](TBodyThread&) {});
+        QPointer<TBodyThread> alive(t);
+        QVERIFY(t->FreeOnTerminate());
+        t->Start();
+        QTRY_VERIFY(alive.isNull());
+    }
+
+    // ---------------------------------------------------------- schedules
+
+    // Passes driven one by one on this thread under a settable clock; the
+    // activity check then runs at once, as the GUI thread is the caller.
+    void schedules() {
+        const QString a = QStringLiteral("10.9.4.1");
+        FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
+        auto t = MakeMonitor(a);
+        TFakeClock clock(QDateTime::currentDateTime());
+        const QDateTime t0 = clock.Now();
+        TScalarAnswers db;
+        t->SetClock(clock.Function());
+        t->SetScalarQuery(db.Function());
+
+        // The first pass runs the check, the probe and the presentation.
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(db.Count(), 2);
+        QCOMPARE(FPing->Calls(a), 1);
+        QCOMPARE(t->UpdateStatus.update_status, susUpdated);
+        QCOMPARE(t->LastPing(), t0);
+
+        struct TStep {
+            int msAfter;
+            int counter;
+            int checks;
+            int probes;
+        };
+        const TStep steps[] = {
+            {100, 0, 2, 1},   {5999, 0, 2, 1},  {6000, 1, 4, 1},  {10999, 0, 4, 1},
+            {11000, 1, 4, 2}, {12000, 1, 6, 2}, {17999, 0, 6, 2}, {18000, 1, 8, 2},
+            {21999, 0, 8, 2}, {22000, 1, 8, 3},
+        };
+        for (const TStep& s : steps) {
+            clock.Set(t0.addMSecs(s.msAfter));
+            const QByteArray at = QByteArray::number(s.msAfter) + " ms after the first pass";
+            QVERIFY2(int(t->MonitorPass()) == s.counter, at);
+            QVERIFY2(db.Count() == s.checks, at);
+            QVERIFY2(FPing->Calls(a) == s.probes, at);
+        }
+
+        // A failed probe is retried once a whole second has passed.
+        FPing->SetOutput(a, LinuxNoReply(a));
+        clock.Set(t0.addMSecs(33000));
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(t->PingInterval(), quint16(500));
+        clock.Set(t0.addMSecs(33999));
+        QCOMPARE(int(t->MonitorPass()), 0);
+        clock.Set(t0.addMSecs(34000));
+        QCOMPARE(int(t->MonitorPass()), 1);
+        QCOMPARE(FPing->Calls(a), 5);
+
+        // A clock set back by an hour makes both due at once.
+        clock.Set(t0.addSecs(-3600));
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(FPing->Calls(a), 6);
+    }
+
+    void inactiveScale() {
+        const QString a = QStringLiteral("10.9.4.2");
+        FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
+        auto t = MakeMonitor(QStringLiteral(" 10.9.4.2 "));
+        TFakeClock clock(QDateTime::currentDateTime());
+        const QDateTime t0 = clock.Now();
+        TScalarAnswers db;
+        db.Used = false;
+        t->SetClock(clock.Function());
+        t->SetScalarQuery(db.Function());
+
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(t->UpdateStatus.update_status, susInactive);
+        QCOMPARE(db.Asked, QStringList{QStringLiteral(
+                               "SELECT SC_Used FROM SCALE WHERE SC_IP = :ip| 10.9.4.2 ")});
+        QCOMPARE(FPing->Calls(a), 0);
+        // Not probed, and presented at every pass.
+        for (int i = 1; i <= 3; ++i) {
+            clock.Set(t0.addMSecs(i * 100));
+            QCOMPARE(int(t->MonitorPass()), 1);
+        }
+        QCOMPARE(FPing->Calls(a), 0);
+
+        // In use again: probed in the same pass as the check that finds it.
+        db.Used = qlonglong(-1);
+        db.Updated = QStringLiteral("False");
+        clock.Set(t0.addMSecs(6000));
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(t->UpdateStatus.update_status, susOutdated);
+        QCOMPARE(t->UpdateStatus.update_status_str, QStringLiteral("Desatualizada"));
+        QCOMPARE(FPing->Calls(a), 1);
+    }
+
+    // -------------------------------------------------------- running loop
+
+    void runAndStop() {
+        QImage cpu, green;
+        bool pictures = true;
+        try {
+            cpu = LoadResourcePicture(QStringLiteral("CPU"));
+            green = LoadResourcePicture(QStringLiteral("GREEN_CHK"));
+        } catch (const std::exception&) {
+            pictures = false;
+        }
+        const QString a = QStringLiteral("10.9.5.1");
+        FPing->SetOutput(a, LinuxReply(a, QStringLiteral("4")));
+        auto t = MakeMonitor(QStringLiteral("10.9.5.1x"));
+        TScalarAnswers db;
+        t->SetScalarQuery(db.Function());
+        TTile tile;
+        tile.Bind(*t);
+        t->Start();
+
+        QTRY_COMPARE(tile.Status->text(), QStringLiteral("Comunicando"));
+        QCOMPARE(tile.Address->text(), a);
+        QCOMPARE(tile.Name->text(), QStringLiteral("7"));
+        QCOMPARE(tile.Sector->text(), QStringLiteral("Frios"));
+        if (pictures) {
+            QCOMPARE(tile.Picture->Picture(), cpu);
+            QCOMPARE(tile.Flag->Picture(), green);
+        }
+        QVERIFY(db.OnGuiThread);
+        QVERIFY(QFileInfo(t->PingResultFile()).isFile());
+
+        // A stop during the pacing wait ends the body promptly and the result
+        // file goes with it.
+        QElapsedTimer timer;
+        timer.start();
+        t->Terminate();
+        t->WaitFor();
+        QVERIFY(timer.elapsed() < 2000);
+        QVERIFY(!QFileInfo::exists(t->PingResultFile()));
+    }
+
+    void endWithoutResultFile() {
+        const QString a = QStringLiteral("10.9.5.2");
+        FPing->SetMode(a, QStringLiteral("missing"));
+        auto t = MakeMonitor(a);
+        TScalarAnswers db;
+        t->SetScalarQuery(db.Function());
+        t->Start();
+        QTRY_VERIFY(FPing->Calls(a) >= 2); // probed again at every pass
+        t->Terminate();
+        t->WaitFor();
+        QVERIFY(t->Finished());
+        QVERIFY(!QFileInfo::exists(t->PingResultFile()));
+    }
+
+    // A thread blocked in its activity check while the GUI thread waits for
+    // it still ends.
+    void stopWhileBlockedInCheck() {
+        auto t = MakeMonitor(QStringLiteral("10.9.5.3"));
+        TScalarAnswers db;
+        db.Used = false;
+        t->SetScalarQuery(db.Function());
+        t->Start();
+        t->Terminate();
+        QElapsedTimer timer;
+        timer.start();
+        t->WaitFor();
+        QVERIFY(timer.elapsed() < 2000);
+        QVERIFY(t->Finished());
+    }
+
+    // A failed activity check ends the body silently: the records, the
+    // schedule and the result file stay, the tile keeps its first fill.
+    void failedCheckEndsThread_data() {
+        QTest::addColumn<QVariant>("used");
+        QTest::addColumn<QVariant>("updated");
+        QTest::addColumn<bool>("realConnection");
+        QTest::newRow("SC_Used NULL") << QVariant::fromValue(nullptr) << QVariant(true) << false;
+        QTest::newRow("SC_PLUUpdated NULL")
+            << QVariant(true) << QVariant::fromValue(nullptr) << false;
+        QTest::newRow("text that is no truth value")
+            << QVariant(QStringLiteral("talvez")) << QVariant(true) << false;
+        QTest::newRow("connection cannot open") << QVariant() << QVariant() << true;
+    }
+    void failedCheckEndsThread() {
+        QFETCH(QVariant, used);
+        QFETCH(QVariant, updated);
+        QFETCH(bool, realConnection);
+        TFDConnection connection;
+        connection.SetParam(QStringLiteral("Database"),
+                            QStringLiteral("C:\\painel-test\\no-such-file.mdb"));
+        auto t = MakeMonitor(QStringLiteral("10.9.6.1"), &connection);
+        TScalarAnswers db;
+        db.Used = used;
+        db.Updated = updated;
+        if (!realConnection)
+            t->SetScalarQuery(db.Function());
+        TTile tile;
+        tile.Bind(*t);
+        const QDateTime lastCheck = t->LastUpdateCheck();
+        QFile leftover(t->PingResultFile());
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.close();
+
+        t->Start();
+        QTRY_VERIFY(t->Finished());
+        QCOMPARE(t->UpdateStatus.update_status, susOutdated);
+        QCOMPARE(t->LastUpdateCheck(), lastCheck);
+        QVERIFY(QFileInfo(t->PingResultFile()).isFile());
+        QCoreApplication::processEvents();
+        QCOMPARE(tile.Status->text(), QStringLiteral("Aguardando"));
+
+        QElapsedTimer timer;
+        timer.start();
+        t->Terminate();
+        t->WaitFor();
+        QVERIFY(timer.elapsed() < 500);
+        QFile::remove(t->PingResultFile());
+    }
+};
+
+QTEST_MAIN(TestMonitorThread)
+#include "tst_monitor_thread.moc"
