@@ -39,6 +39,8 @@ public:
     virtual bool Connected() const = 0;
     // Runs `sql` unchanged, binding `params` to its parameters in order.
     virtual TDbResult Execute(const std::string& sql, const std::vector<TDbValue>& params) = 0;
+    // What reads the file, for messages: "ODBC driver <name>" or the built-in reader.
+    virtual std::string Description() const = 0;
 };
 
 // The engine for the connection's DriverID ("MSAcc"): the ODBC engine when one

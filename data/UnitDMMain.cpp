@@ -95,8 +95,8 @@ void TFDConnection::Open() {
             FEngine = CreateAccessEngine(Param(QStringLiteral("DriverID")).toStdString());
         const std::string path =
             platform::NativePathOf(Param(QStringLiteral("Database")).toStdString());
-        const bool readOnly =
-            Param(QStringLiteral("ReadOnly")).compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
+        const bool readOnly = Param(QStringLiteral("ReadOnly"))
+                                  .compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0;
         FEngine->Open(path, readOnly);
     } catch (const TDbEngineError& e) {
         throw EDatabaseError(e.what());
@@ -108,7 +108,9 @@ void TFDConnection::Close() {
         FEngine->Close();
 }
 
-bool TFDConnection::Connected() const { return FEngine && FEngine->Connected(); }
+bool TFDConnection::Connected() const {
+    return FEngine && FEngine->Connected();
+}
 
 TFDConnection::TResult TFDConnection::ExecSQL(const QString& sql, const QVariantList& params) {
     Open();
@@ -159,16 +161,22 @@ void TFDQuery::Close() {
     FRow = 0;
 }
 
-void TFDQuery::First() { FRow = 0; }
+void TFDQuery::First() {
+    FRow = 0;
+}
 
 void TFDQuery::Next() {
     if (FActive && FRow < static_cast<qsizetype>(FResult.rows.size()))
         ++FRow;
 }
 
-bool TFDQuery::Eof() const { return !FActive || FRow >= static_cast<qsizetype>(FResult.rows.size()); }
+bool TFDQuery::Eof() const {
+    return !FActive || FRow >= static_cast<qsizetype>(FResult.rows.size());
+}
 
-int TFDQuery::RecNo() const { return Eof() ? 0 : static_cast<int>(FRow) + 1; }
+int TFDQuery::RecNo() const {
+    return Eof() ? 0 : static_cast<int>(FRow) + 1;
+}
 
 QString TFDQuery::FieldAsString(const QString& fieldName) const {
     qsizetype col = -1;
@@ -198,6 +206,6 @@ TDMMain::TDMMain(QObject* owner)
     qryScales->setObjectName(QStringLiteral("qryScales"));
     qryScales->Connection = FDCMain;
     qryScales->SQL = QStringLiteral("SELECT Scale.*, Sect.SECT_Name AS Sect_Name FROM Scale \n"
-                                     "INNER JOIN Sect ON Sect.SECT_No = Scale.SECT_No \n"
-                                     "ORDER BY SC_No");
+                                    "INNER JOIN Sect ON Sect.SECT_No = Scale.SECT_No \n"
+                                    "ORDER BY SC_No");
 }
