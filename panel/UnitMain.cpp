@@ -6,6 +6,7 @@
 #include "ScrollBox.h"
 #include "TImage.h"
 #include "TPanel.h"
+#include "ToolButton.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -50,12 +51,13 @@ QIcon ButtonIcon(const QString& name) {
     return QIcon(QPixmap::fromImage(picture));
 }
 
-QToolButton* NewToolButton(QWidget* parent, const QString& name, const QString& caption,
+TToolButton* NewToolButton(QWidget* parent, const QString& name, const QString& caption,
                            const QString& picture) {
-    auto* button = new QToolButton(parent);
+    auto* button = new TToolButton(parent);
     button->setObjectName(name);
     button->setText(caption);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->SetSpacing(4);
     button->setIconSize(QSize(48, 48));
     button->setIcon(ButtonIcon(picture));
     button->setAutoRaise(false);

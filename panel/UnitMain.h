@@ -8,11 +8,11 @@
 class QCheckBox;
 class QLabel;
 class QTimer;
-class QToolButton;
 class TFlowLayout;
 class TImage;
 class TPanel;
 class TScrollBox;
+class TToolButton;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -69,8 +69,8 @@ public:
     QCheckBox* chkOnline = nullptr;
     QCheckBox* chkOutdated = nullptr;
     QCheckBox* chkInactive = nullptr;
-    QToolButton* btnAtualizar = nullptr;
-    QToolButton* btnSair = nullptr;
+    TToolButton* btnAtualizar = nullptr;
+    TToolButton* btnSair = nullptr;
     QTimer* TimerUpdate = nullptr;
     QSystemTrayIcon* TrayIcon1 = nullptr;
 

@@ -5,6 +5,7 @@
 #include "ScrollBox.h"
 #include "TImage.h"
 #include "TPanel.h"
+#include "ToolButton.h"
 #include "UnitMain.h"
 
 #include <QCheckBox>
@@ -61,6 +62,7 @@ private slots:
     void TileLooks();
     void DuplicateTileNameThrows();
     void TilesFlowAndScroll();
+    void FreedTileLeavesFlowAndName();
     void ResizeRewraps();
     void MinimizeWithoutTray();
     void MinimizeToTrayAndBack();
@@ -212,7 +214,7 @@ void TMainWindowTest::Buttons() {
     QFETCH(QString, caption);
     TShownWindow shown;
     TfrmMain& w = shown.Window;
-    auto* button = qobject_cast<QToolButton*>(FindComponent(w.pnlBottom, name));
+    auto* button = qobject_cast<TToolButton*>(FindComponent(w.pnlBottom, name));
     QVERIFY(button);
     QCOMPARE(button->geometry(), QRect(left, 0, 85, 82));
     QCOMPARE(button->text(), caption);
@@ -221,6 +223,13 @@ void TMainWindowTest::Buttons() {
     QVERIFY(!button->autoRaise());
     QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     QCOMPARE(button->font().pixelSize(), 11);
+    // Picture above the caption, 4 px apart, the two centred in the button.
+    const QRect picture = button->PictureRect();
+    const QRect text = button->CaptionRect();
+    QCOMPARE(picture.size(), QSize(48, 48));
+    QVERIFY(qAbs(picture.left() - (button->width() - 1 - picture.right())) <= 1);
+    QCOMPARE(text.top() - picture.bottom() - 1, 4);
+    QVERIFY(qAbs(picture.top() - (button->height() - 1 - text.bottom())) <= 1);
     // The picture's white background is drawn transparent; its disc is not.
     const QImage icon = button->icon().pixmap(48, 48).toImage();
     QCOMPARE(icon.size(), QSize(48, 48));
@@ -379,6 +388,21 @@ void TMainWindowTest::TilesFlowAndScroll() {
     QCOMPARE(tiles[7]->pos(), QPoint(1203, 3));
     QCOMPARE(tiles[8]->pos(), QPoint(3, 171));
     QCOMPARE(w.FlowPanel1->geometry(), QRect(0, 0, 1416, 2 * 168 + 6));
+}
+
+void TMainWindowTest::FreedTileLeavesFlowAndName() {
+    TShownWindow shown;
+    TfrmMain& w = shown.Window;
+    TPanel* first = w.CreateMonitorControl(0);
+    TPanel* second = w.CreateMonitorControl(1);
+    QTRY_COMPARE(second->pos(), QPoint(203, 3));
+    delete first;
+    QCOMPARE(w.FlowLayout()->count(), 1);
+    QTRY_COMPARE(second->pos(), QPoint(3, 3));
+    // The name is free again for the next roster build.
+    TPanel* again = w.CreateMonitorControl(0);
+    QCOMPARE(again->objectName(), QStringLiteral("pnlMain1"));
+    QTRY_COMPARE(again->pos(), QPoint(203, 3));
 }
 
 void TMainWindowTest::ResizeRewraps() {
