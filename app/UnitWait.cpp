@@ -3,9 +3,12 @@
 #include "Resources.h"
 #include "TImage.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QLabel>
 #include <QPalette>
+#include <QWindow>
 
 TfrmWait* frmWait = nullptr;
 
@@ -60,6 +63,14 @@ void TfrmWait::ShowWait(QWidget* Sender) {
     CenterOver(Sender);
     show();
     CenterOver(Sender); // again, now that the window frame is known
+    // Where the window system maps windows asynchronously (X11), a window that
+    // is not exposed yet cannot be painted: wait for that briefly, taking no
+    // user input meanwhile, or the dialog would stay blank while the caller
+    // keeps the GUI thread busy.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
     if (Sender)
         Sender->repaint();
     repaint();

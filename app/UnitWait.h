@@ -14,7 +14,9 @@ public:
 
     // Shows the dialog (modeless) centred over Sender, then repaints Sender
     // at once, then the dialog itself, so that both are drawn although the
-    // caller goes on working without returning to the message loop.
+    // caller goes on working without returning to the message loop. Where the
+    // window system shows windows asynchronously, first waits (at most half a
+    // second, user input held back) until the dialog is on screen.
     void ShowWait(QWidget* Sender);
 
     TImage* Image1 = nullptr;

@@ -36,6 +36,16 @@ private:
     int FLastError = 0;
 };
 
+// POSIX: the private directory that holds the lock file and the raise channel:
+// $XDG_RUNTIME_DIR when it is a directory of this user that nobody else may
+// enter, else UserFolderUnder("/tmp"). Windows: empty.
+std::string InstanceDirectory();
+
+// POSIX: <base>/painel-pesagram-<uid>, made with mode 0700 when missing and
+// narrowed to 0700 when it is ours but wider. Throws std::system_error when it
+// is not a directory of this user (someone else's, a symbolic link, a file).
+std::string UserFolderUnder(const std::string& base);
+
 // A top-level window of the running instance, or nullptr.
 using TWindowHandle = void*;
 

@@ -23,25 +23,6 @@ bool IsPrivateDirectory(const std::string& dir) {
     return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0077) == 0;
 }
 
-// The user's runtime directory: $XDG_RUNTIME_DIR when it is private, else
-// /tmp/painel-pesagram-<uid>, made 0700. The folder under /tmp is fixed (not
-// $TMPDIR) so that every start of this user finds the same lock.
-std::string RuntimeDirectory() {
-    if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && IsPrivateDirectory(xdg))
-        return xdg;
-    const std::string dir = "/tmp/painel-pesagram-" + std::to_string(geteuid());
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        throw std::system_error(errno, std::generic_category(), dir);
-    struct stat st {};
-    if (lstat(dir.c_str(), &st) != 0)
-        throw std::system_error(errno, std::generic_category(), dir);
-    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid())
-        throw std::system_error(EPERM, std::generic_category(), dir + " belongs to someone else");
-    if ((st.st_mode & 0077) != 0 && chmod(dir.c_str(), 0700) != 0)
-        throw std::system_error(errno, std::generic_category(), dir);
-    return dir;
-}
-
 struct TRaiseConnection {
     QLocalSocket socket;
     std::string title;
@@ -49,8 +30,31 @@ struct TRaiseConnection {
 
 } // namespace
 
+std::string UserFolderUnder(const std::string& base) {
+    const std::string dir = base + "/painel-pesagram-" + std::to_string(geteuid());
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
+        throw std::system_error(errno, std::generic_category(), dir);
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0)
+        throw std::system_error(errno, std::generic_category(), dir);
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid())
+        throw std::system_error(EPERM, std::generic_category(),
+                                dir + " is not a directory of this user");
+    if ((st.st_mode & 0077) != 0 && chmod(dir.c_str(), 0700) != 0)
+        throw std::system_error(errno, std::generic_category(), dir);
+    return dir;
+}
+
+// The folder under /tmp is fixed (not $TMPDIR) so that every start of this
+// user finds the same lock.
+std::string InstanceDirectory() {
+    if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && IsPrivateDirectory(xdg))
+        return xdg;
+    return UserFolderUnder("/tmp");
+}
+
 TAppMutex::TAppMutex(const std::string& name) {
-    const std::string path = RuntimeDirectory() + "/" + name;
+    const std::string path = InstanceDirectory() + "/" + name;
     FFd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (FFd < 0)
         throw std::system_error(errno, std::generic_category(), path);
@@ -76,7 +80,7 @@ TAppMutex::~TAppMutex() {
 }
 
 std::string RaiseChannelName() {
-    return RuntimeDirectory() + "/" + AppMutexName + "-" + std::to_string(geteuid()) + ".sock";
+    return InstanceDirectory() + "/" + AppMutexName + "-" + std::to_string(geteuid()) + ".sock";
 }
 
 std::string RaiseRequestLine(const std::string& title) {
