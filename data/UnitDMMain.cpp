@@ -17,6 +17,10 @@ TDbValue ToDbValue(const QVariant& v) {
     if (v.isNull())
         return TDbNull{};
     switch (v.typeId()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00")).toStdString();
     case QMetaType::Bool:
         return v.toBool();
     case QMetaType::Int:
@@ -110,6 +114,10 @@ void TFDConnection::Close() {
 
 bool TFDConnection::Connected() const {
     return FEngine && FEngine->Connected();
+}
+
+QString TFDConnection::EngineDescription() const {
+    return FEngine ? QString::fromStdString(FEngine->Description()) : QString();
 }
 
 TFDConnection::TResult TFDConnection::ExecSQL(const QString& sql, const QVariantList& params) {

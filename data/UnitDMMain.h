@@ -39,13 +39,17 @@ public:
     // Closes the connection; does nothing when closed. May be opened again.
     void Close();
     bool Connected() const;
+    // What reads the file (the ODBC driver's name or the built-in reader);
+    // empty before the first opening.
+    QString EngineDescription() const;
 
     // Scalar query: `sql` with its parameters (":name") bound to `params` in
     // order. Opens the connection first when it is closed, and leaves it open.
     // Yields the first column of the first row: a NULL stays NULL (a valid
     // QVariant for which isNull() is true); no row gives an invalid QVariant
-    // (!isValid()). Values arrive as bool (Yes/No), qlonglong, double, QString
-    // or QDateTime.
+    // (!isValid()). Values arrive as bool (Yes/No), qlonglong, double or
+    // QString (texts, and dates as "yyyy-MM-dd HH:mm:ss"). Parameters may be
+    // bool, integers, double, QString, QDateTime or a null QVariant.
     QVariant ExecSQLScalar(const QString& sql, const QVariantList& params = {});
 
     // The rows of a statement, all at once (used by the roster query).
