@@ -2,6 +2,7 @@
 // The single-instance rule: a named marker that exists once per user session,
 // and the search for the running instance's main window.
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -31,8 +32,9 @@ public:
     int LastError() const { return FLastError; }
 
 private:
-    void* FHandle = nullptr; // Windows: the mutex handle
-    int FFd = -1;            // POSIX: the lock file's descriptor
+    // Windows: the mutex handle (0 for none). POSIX: the lock file's
+    // descriptor (-1 for none).
+    std::intptr_t FHandle = -1;
     int FLastError = 0;
 };
 

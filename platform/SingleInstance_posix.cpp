@@ -55,12 +55,13 @@ std::string InstanceDirectory() {
 
 TAppMutex::TAppMutex(const std::string& name) {
     const std::string path = InstanceDirectory() + "/" + name;
-    FFd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (FFd < 0)
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
         throw std::system_error(errno, std::generic_category(), path);
+    FHandle = fd;
     int rc;
     do {
-        rc = flock(FFd, LOCK_EX | LOCK_NB);
+        rc = flock(fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     if (rc == 0)
         return;
@@ -69,14 +70,14 @@ TAppMutex::TAppMutex(const std::string& name) {
         FLastError = err; // another process holds the lock
         return;
     }
-    close(FFd);
-    FFd = -1;
+    close(fd);
+    FHandle = -1;
     throw std::system_error(err, std::generic_category(), path);
 }
 
 TAppMutex::~TAppMutex() {
-    if (FFd >= 0)
-        close(FFd); // releases the lock, if this process held it
+    if (FHandle >= 0)
+        close(static_cast<int>(FHandle)); // releases the lock, if this process held it
 }
 
 std::string RaiseChannelName() {

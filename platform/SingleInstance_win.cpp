@@ -24,13 +24,13 @@ TAppMutex::TAppMutex(const std::string& name) {
     const DWORD err = GetLastError(); // read at once: nothing may run in between
     if (handle == nullptr)
         throw std::system_error(static_cast<int>(err), std::system_category(), "CreateMutexW");
-    FHandle = handle;
+    FHandle = reinterpret_cast<std::intptr_t>(handle);
     FLastError = static_cast<int>(err);
 }
 
 TAppMutex::~TAppMutex() {
-    if (FHandle)
-        CloseHandle(static_cast<HANDLE>(FHandle));
+    if (FHandle != -1 && FHandle != 0)
+        CloseHandle(reinterpret_cast<HANDLE>(FHandle));
 }
 
 TWindowHandle FindTopLevelWindow(const std::string& title) {
