@@ -89,6 +89,8 @@ private slots:
     void valuesRoundTrip_data();
     void valuesRoundTrip();
     void surrogatePairsAreStoredAsUtf16();
+    void compressedText_data();
+    void compressedText();
     void manyRowsAcrossPages_data();
     void manyRowsAcrossPages();
     void tablesAndSchema();
@@ -209,6 +211,57 @@ void TestMdbWriter::surrogatePairsAreStoredAsUtf16() {
     QVERIFY_THROWS_EXCEPTION(
         std::runtime_error,
         WriteMdb(file.toStdString(), {{"Emoji", {{"T", TColumnType::Text, 10}}, {{five + "x"}}}}));
+}
+
+// Each value must read back unchanged and be stored in the expected form.
+void TestMdbWriter::compressedText_data() {
+    QTest::addColumn<TColumnType>("type");
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QByteArray>("stored");
+
+    const QString p = "São Paulo €5";
+    const QByteArray pCompressed = QByteArray::fromHex("fffe53e36f205061756c6f2000ac200035");
+    QTest::newRow("text, mixed modes") << TColumnType::Text << true << p << p << pCompressed;
+    QTest::newRow("memo, mixed modes") << TColumnType::Memo << true << p << p << pCompressed;
+    QTest::newRow("memo on a long-value page")
+        << TColumnType::Memo << true << QString(1000, u'é') << QString(1000, u'é')
+        << QByteArray("\xff\xfe") + QByteArray(1000, '\xe9');
+    QTest::newRow("memo over 1024 characters stays plain")
+        << TColumnType::Memo << true << QString(1025, u'é') << QString(1025, u'é')
+        << QByteArray("\xe9\x00\xe9\x00\xe9\x00\xe9\x00", 8);
+    QTest::newRow("zero low byte stays plain")
+        << TColumnType::Text << true << "ĀĂ ok"
+        << "ĀĂ ok" << QByteArray::fromHex("000102012000") + QByteArray("o\0k\0", 4);
+    // The whole row: column count, "q" in UTF-16, end of data, offset, 1 variable column, mask.
+    QTest::newRow("one character stays plain")
+        << TColumnType::Text << true << "q"
+        << "q" << QByteArray::fromHex("0100710004000200010001");
+    // Readers take any value starting with FF FE as compressed; a value that
+    // starts with U+FEFF is therefore stored compressed even in a plain column.
+    // libmdb drops the U+FEFF itself when it converts the text.
+    QTest::newRow("leading U+FEFF in a plain column")
+        << TColumnType::Text << false << QChar(0xFEFF) + QString("€5") << "€5"
+        << QByteArray::fromHex("fffe00fffeac200035");
+}
+
+void TestMdbWriter::compressedText() {
+    QFETCH(TColumnType, type);
+    QFETCH(bool, compressed);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QFETCH(QByteArray, stored);
+
+    TColumn col{"V", type, 255};
+    col.compressed = compressed;
+    const QString file = FPath("compressed.mdb");
+    WriteMdb(file.toStdString(), {{"Comprimido", {col}, {{value.toStdString()}}}});
+    QCOMPARE(Export(file, "Comprimido"), QStringList{expected});
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray all = f.readAll();
+    QVERIFY2(all.contains(stored), stored.toHex(' ').left(120).constData());
 }
 
 // Enough rows for hundreds of data pages: a page left out of a table's usage
@@ -335,6 +388,7 @@ void TestMdbWriter::badDefinitionsAreRefused_data() {
         {"name of 65 characters", "longer than 64"},
         {"infinite double", "finite"},
         {"more than 255 columns", "more than 255 columns"},
+        {"U+FEFF and U+0100", "starts with U+FEFF"},
     };
     for (int i = 0; i < int(std::size(cases)); ++i)
         QTest::newRow(cases[i][0]) << i << QString(cases[i][1]);
@@ -426,6 +480,9 @@ void TestMdbWriter::badDefinitionsAreRefused() {
         tables = {t};
         break;
     }
+    case 22: // U+FEFF then U+0100
+        tables = {one(txt, std::string("\xEF\xBB\xBF\xC4\x80"))};
+        break;
     default:
         QFAIL("no such case");
     }

@@ -1,5 +1,5 @@
 // Ready-made scale databases: the panel's demo and the N-scale roster used by
-// benchmarks and soak runs.
+// benchmarks and soak runs. Text is stored compressed, as Access stores it.
 #include "MdbWriter.h"
 
 #include <stdexcept>
@@ -10,7 +10,8 @@ namespace {
 const char* const kSectorNames[] = {"Açougue", "Padaria", "Frios", "Hortifruti", "Peixaria"};
 
 TTable SectTable() {
-    TTable sect{"Sect", {{"SECT_No", TColumnType::Long}, {"SECT_Name", TColumnType::Text, 50}}, {}};
+    TTable sect{
+        "Sect", {{"SECT_No", TColumnType::Long}, {"SECT_Name", TColumnType::Text, 50, true}}, {}};
     for (int i = 0; i < 5; ++i)
         sect.rows.push_back({std::int64_t{i + 1}, std::string(kSectorNames[i])});
     return sect;
@@ -19,10 +20,10 @@ TTable SectTable() {
 TTable EmptyScaleTable() {
     return {"Scale",
             {{"SC_No", TColumnType::Long},
-             {"SC_Name", TColumnType::Text, 50},
-             {"SC_IP", TColumnType::Text, 50},
+             {"SC_Name", TColumnType::Text, 50, true},
+             {"SC_IP", TColumnType::Text, 50, true},
              {"SECT_No", TColumnType::Long},
-             {"SC_Model", TColumnType::Text, 30},
+             {"SC_Model", TColumnType::Text, 30, true},
              {"SC_Used", TColumnType::YesNo},
              {"SC_PLUUpdated", TColumnType::YesNo}},
             {}};

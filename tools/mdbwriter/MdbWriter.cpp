@@ -155,6 +155,65 @@ TBytes Ucs2Bytes(const std::u16string& s) {
     return b;
 }
 
+// Jet's compressed text: FF FE, then bytes in one-byte mode (a character
+// U+0001..U+00FF per byte) or two-byte mode (UTF-16LE), a 00 byte switching
+// between the two. Returns the plain form when that is not longer or when a
+// character cannot be written (a zero low byte reads as a switch).
+// `force` asks for the compressed form whatever its length; it throws when
+// the text cannot be written that way.
+TBytes CompressedOrPlain(const std::u16string& s, bool force, const TWhere& where) {
+    for (char16_t c : s) {
+        if ((c & 0xFF) == 0) {
+            if (force)
+                Fail(where() + ": a text that starts with U+FEFF cannot also hold a "
+                               "character whose low byte is zero (U+0100, U+2000, ...)");
+            return Ucs2Bytes(s);
+        }
+    }
+    // Cheapest encoding by dynamic programming over the mode after each character.
+    const std::size_t n = s.size();
+    constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max() / 4;
+    std::vector<std::array<std::size_t, 2>> cost(n + 1, {kNone, kNone});
+    std::vector<std::array<int, 2>> from(n + 1, {0, 0});
+    cost[0] = {0, 1}; // start in one-byte mode; reaching two-byte mode costs a switch
+    from[0] = {0, 0};
+    for (std::size_t i = 0; i < n; ++i) {
+        for (int mode = 0; mode < 2; ++mode) {
+            const bool fits = mode == 1 || s[i] <= 0xFF;
+            if (!fits)
+                continue;
+            const std::size_t unit = mode == 0 ? 1 : 2;
+            for (int prev = 0; prev < 2; ++prev) {
+                const std::size_t c = cost[i][prev] + unit + (prev != mode ? 1 : 0);
+                if (c < cost[i + 1][mode]) {
+                    cost[i + 1][mode] = c;
+                    from[i + 1][mode] = prev;
+                }
+            }
+        }
+    }
+    int mode = cost[n][0] <= cost[n][1] ? 0 : 1;
+    if (!force && 2 + cost[n][mode] >= 2 * n)
+        return Ucs2Bytes(s);
+    std::vector<int> modes(n + 1);
+    for (std::size_t i = n + 1; i-- > 0;) {
+        modes[i] = mode;
+        mode = from[i][mode];
+    }
+    TBytes out{0xFF, 0xFE};
+    int current = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (modes[i + 1] != current) {
+            out.push_back(0x00);
+            current = modes[i + 1];
+        }
+        out.push_back(static_cast<std::uint8_t>(s[i]));
+        if (current == 1)
+            out.push_back(static_cast<std::uint8_t>(s[i] >> 8));
+    }
+    return out;
+}
+
 bool AsciiEqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return false;
@@ -268,6 +327,7 @@ struct TColDef {
     std::uint16_t varIndex = 0;
     std::uint16_t fixedOffset = 0;
     int textLength = 0;
+    bool compressed = false;
 };
 
 struct TLayout {
@@ -364,6 +424,7 @@ TLayout UserLayout(const TTable& t) {
             Fail(tableWhat + ", column \"" + col.name + "\": unknown column type");
         }
         c.userType = col.type;
+        c.compressed = col.compressed && (c.code == kText || c.code == kMemo);
         l.cols.push_back(std::move(c));
     }
     FinishLayout(l);
@@ -424,7 +485,14 @@ TCell UserCell(const TColDef& c, const TValue& v, const TWhere& where) {
                  " UTF-16 units is longer than the column's " + std::to_string(c.textLength));
         if (u.size() * 2 >= (std::size_t{1} << 30))
             Fail(where() + ": memo is too long");
-        cell.data = Ucs2Bytes(u);
+        // Readers take any value that starts with the bytes FF FE as compressed,
+        // so a text starting with U+FEFF must be stored in that form.
+        const bool startsLikeCompressed = !u.empty() && u.front() == 0xFEFF;
+        if (startsLikeCompressed ||
+            (c.compressed && (c.userType == TColumnType::Text || u.size() <= 1024)))
+            cell.data = CompressedOrPlain(u, startsLikeCompressed, where);
+        else
+            cell.data = Ucs2Bytes(u);
         break;
     }
     case TColumnType::Long:
@@ -615,6 +683,7 @@ TBytes TableDefinition(const TTablePlan& t) {
             Put16(desc + 11, 0x0409);
         desc[15] =
             static_cast<std::uint8_t>((c.isFixed ? 0x01 : 0) | 0x02 | (t.isSystem ? 0x10 : 0));
+        desc[16] = c.compressed ? 0x01 : 0x00;
         Put16(desc + 21, c.isFixed && c.code != kBool ? c.fixedOffset : 0);
         Put16(desc + 23, c.length);
         d.insert(d.end(), desc, desc + 25);

@@ -16,6 +16,10 @@ struct TColumn {
     std::string name;
     TColumnType type = TColumnType::Text;
     int textLength = 255; // characters, Text columns only (1..255)
+    // Text and Memo: store values in Jet's compressed form where that is
+    // shorter, as Access does by default. Memos over 1024 characters, and texts
+    // holding a character whose low byte is zero (U+0100, U+2000, ...), stay plain.
+    bool compressed = false;
 };
 
 struct TNull {};

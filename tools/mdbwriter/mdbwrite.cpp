@@ -8,7 +8,8 @@
 // SPEC: {"tables":[{"name":"Scale","columns":[{"name":"SC_No","type":"Long"},
 //        {"name":"SC_IP","type":"Text","length":50}],"rows":[[1,"127.0.0.1"]]}]}
 // Column types: Text (length 1..255, default 255), Long, Integer, YesNo,
-// Double, DateTime ("YYYY-MM-DD HH:MM:SS" values) and Memo.
+// Double, DateTime ("YYYY-MM-DD HH:MM:SS" values) and Memo. Text and Memo
+// columns take "compressed": true to store their values compressed, as Access does.
 #include "MdbWriter.h"
 
 #include <QFile>
@@ -97,6 +98,7 @@ std::vector<mdbw::TTable> ParseSpec(const QByteArray& json) {
                     Fail(where + ": \"length\" must be a whole number from 1 to 255");
                 col.textLength = static_cast<int>(len);
             }
+            col.compressed = co.value("compressed").toBool(false);
             table.columns.push_back(col);
         }
         const QJsonValue rows = to.value("rows");
