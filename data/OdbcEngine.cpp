@@ -133,6 +133,10 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
 
 // ------------------------------------------------------------------ diagnostics
 
+bool Succeeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
 // The diagnostic records of `handle`, one message per line.
 std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     std::string text;
@@ -163,15 +167,23 @@ std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     return text;
 }
 
+// The SQLSTATE of the first diagnostic record of `handle`.
+std::string FirstState(SQLSMALLINT handleType, SQLHANDLE handle) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLWCHAR message[256] = {};
+    SQLSMALLINT length = 0;
+    if (!Succeeded(SQLGetDiagRecW(handleType, handle, 1, state, &native, message, 256, &length)))
+        return {};
+    state[5] = 0;
+    return ToUtf8(state);
+}
+
 [[noreturn]] void Fail(const char* call, SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle) {
     std::string text = Diagnostics(handleType, handle);
     if (text.empty())
         text = std::string(call) + " failed (return code " + std::to_string(rc) + ")";
     throw TDbEngineError(text);
-}
-
-bool Succeeded(SQLRETURN rc) {
-    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
 
 void Check(SQLRETURN rc, const char* call, SQLSMALLINT handleType, SQLHANDLE handle) {
@@ -334,8 +346,21 @@ std::string TimestampText(const SQL_TIMESTAMP_STRUCT& t) {
     return buf;
 }
 
+// Some 64-bit drivers store the length/indicator as 32 bits: the upper half
+// keeps what was there before the fetch (zero, see the fetch loop).
+SQLLEN Indicator(SQLLEN raw) {
+    if constexpr (sizeof(SQLLEN) > 4) {
+        if (raw == static_cast<SQLLEN>(static_cast<std::uint32_t>(SQL_NULL_DATA)))
+            return SQL_NULL_DATA;
+        if (raw == static_cast<SQLLEN>(static_cast<std::uint32_t>(SQL_NO_TOTAL)))
+            return SQL_NO_TOTAL;
+    }
+    return raw;
+}
+
 TDbValue BoundValue(const TColumnPlan& c) {
-    if (c.indicator == SQL_NULL_DATA)
+    const SQLLEN indicator = Indicator(c.indicator);
+    if (indicator == SQL_NULL_DATA)
         return TDbNull{};
     const unsigned char* p = c.buffer.data();
     switch (c.kind) {
@@ -363,13 +388,13 @@ TDbValue BoundValue(const TColumnPlan& c) {
     }
     case TFetchKind::Text: {
         const std::size_t capacity = c.buffer.size() / sizeof(SQLWCHAR) - 1;
-        if (c.indicator == SQL_NO_TOTAL ||
-            static_cast<std::size_t>(c.indicator) / sizeof(SQLWCHAR) > capacity)
+        if (indicator == SQL_NO_TOTAL ||
+            static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) > capacity)
             throw TDbEngineError("The value of the column " + c.name +
                                  " is longer than the column's declared size");
         std::vector<SQLWCHAR> w(capacity + 1);
         std::memcpy(w.data(), p, w.size() * sizeof(SQLWCHAR));
-        return ToUtf8(w.data(), static_cast<std::size_t>(c.indicator) / sizeof(SQLWCHAR));
+        return ToUtf8(w.data(), static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR));
     }
     case TFetchKind::Binary:
         break;
@@ -428,6 +453,7 @@ TDbValue ReadUnbound(SQLHSTMT stmt, SQLUSMALLINT number, const TColumnPlan& c) {
             if (rc == SQL_NO_DATA)
                 break;
             Check(rc, "SQLGetData", SQL_HANDLE_STMT, stmt);
+            ind = Indicator(ind);
             if (ind == SQL_NULL_DATA)
                 return TDbNull{};
             std::size_t got = chunk.size() - terminator;
@@ -583,6 +609,21 @@ std::string TOdbcEngine::ConnectionString(const std::string& path, bool readOnly
 void TOdbcEngine::Open(const std::string& path, bool readOnly) {
     if (FConnected)
         return;
+    try {
+        Connect(ConnectionString(path, readOnly));
+    } catch (const TDbEngineError& e) {
+        // Drivers that keep no diagnostic records leave only the bare call.
+        if (std::string(e.what()).rfind("SQLDriverConnect failed", 0) == 0)
+            throw TDbEngineError("The database " + path +
+                                 " could not be opened with the ODBC driver " + FDriverName + " (" +
+                                 e.what() + ")");
+        throw;
+    }
+}
+
+void TOdbcEngine::Connect(const std::string& connectionString) {
+    if (FConnected)
+        return;
     AllocateEnvironment();
     SQLHENV env = static_cast<SQLHENV>(FEnv);
     if (!FDbc) {
@@ -591,7 +632,7 @@ void TOdbcEngine::Open(const std::string& path, bool readOnly) {
         FDbc = dbc;
     }
     SQLHDBC dbc = static_cast<SQLHDBC>(FDbc);
-    TWide connection = ToWideZ(ConnectionString(path, readOnly));
+    TWide connection = ToWideZ(connectionString);
     SQLWCHAR completed[1024] = {};
     SQLSMALLINT completedLength = 0;
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, connection.data(), SQL_NTS, completed,
@@ -643,16 +684,21 @@ TDbResult TOdbcEngine::Execute(const std::string& sql, const std::vector<TDbValu
     TStatement stmt;
     Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h), "SQLAllocHandle", SQL_HANDLE_DBC, dbc);
     TWide wideSql = ToWideZ(text.sql);
-    Check(SQLPrepareW(stmt.h, wideSql.data(), SQL_NTS), "SQLPrepare", SQL_HANDLE_STMT, stmt.h);
+    // A driver without SQLPrepare runs the statement through SQLExecDirect.
+    const SQLRETURN prepared = SQLPrepareW(stmt.h, wideSql.data(), SQL_NTS);
+    const bool direct = !Succeeded(prepared) && FirstState(SQL_HANDLE_STMT, stmt.h) == "IM001";
+    if (!direct)
+        Check(prepared, "SQLPrepare", SQL_HANDLE_STMT, stmt.h);
 
     std::vector<TParamBuffer> buffers(text.markerParams.size());
     for (std::size_t m = 0; m < text.markerParams.size(); ++m)
         BindParameter(stmt.h, static_cast<SQLUSMALLINT>(m + 1), params[text.markerParams[m]],
                       buffers[m]);
 
-    const SQLRETURN executed = SQLExecute(stmt.h);
+    const SQLRETURN executed =
+        direct ? SQLExecDirectW(stmt.h, wideSql.data(), SQL_NTS) : SQLExecute(stmt.h);
     if (executed != SQL_NO_DATA)
-        Check(executed, "SQLExecute", SQL_HANDLE_STMT, stmt.h);
+        Check(executed, direct ? "SQLExecDirect" : "SQLExecute", SQL_HANDLE_STMT, stmt.h);
 
     TDbResult result;
     SQLSMALLINT columnCount = 0;
@@ -695,6 +741,8 @@ TDbResult TOdbcEngine::Execute(const std::string& sql, const std::vector<TDbValu
         result.columns.push_back(c.name);
 
     for (;;) {
+        for (TColumnPlan& c : plan)
+            c.indicator = 0;
         const SQLRETURN rc = SQLFetch(stmt.h);
         if (rc == SQL_NO_DATA)
             break;

@@ -51,6 +51,9 @@ public:
     TDbResult Execute(const std::string& sql, const std::vector<TDbValue>& params) override;
     std::string Description() const override;
 
+    // Connects with `connectionString` as it stands (Open uses
+    // ConnectionString(path, readOnly)); does nothing when connected.
+    void Connect(const std::string& connectionString);
     // The connection string Open uses for `path`.
     std::string ConnectionString(const std::string& path, bool readOnly) const;
     const std::string& DriverName() const { return FDriverName; }
