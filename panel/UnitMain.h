@@ -2,8 +2,11 @@
 // The main window: the tile area, the legend bar and the bottom bar with the
 // filter boxes and the two buttons; the tray icon and the refresh timer.
 
+#include <QList>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -13,6 +16,7 @@ class TImage;
 class TPanel;
 class TScrollBox;
 class TToolButton;
+class TMonitorThread;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -26,9 +30,13 @@ public:
     TPanel* CreateMonitorControl(quint16 Index);
 
     // Roster build, refresh and shutdown.
+    // Opens the database and builds the first roster; called once, after the
+    // window has been made and before it is first shown. When the database
+    // cannot be opened, StartupAborted() is true afterwards: the program then
+    // ends without showing the window.
     void FormCreate();
     void FormClose();
-    void InitializeDatabase();
+    bool InitializeDatabase();
     void InitializeThreads();
     void DeleteThreads();
     void Atualiza();
@@ -74,6 +82,22 @@ public:
     QTimer* TimerUpdate = nullptr;
     QSystemTrayIcon* TrayIcon1 = nullptr;
 
+    // The monitor threads of the last roster build, in roster order (null
+    // before FormCreate and after FormClose).
+    std::unique_ptr<QList<TMonitorThread*>> MonitorThreadList;
+
+    bool StartupAborted() const { return FStartupAborted; }
+
+    // The wait dialog's part in the shutdown: shown over the main window
+    // before the threads are stopped, hidden at the end.
+    std::function<void(QWidget* Sender)> ShowWait;
+    std::function<void()> HideWait;
+
+    // Whether a failure of an automatic refresh may open its error box now;
+    // when it may not (a box is open already), the failure is dropped and the
+    // timer still tries again later.
+    std::function<bool()> MayReportRefreshFailure;
+
     // The flow layout of FlowPanel1.
     TFlowLayout* FlowLayout() const { return FFlowLayout; }
 
@@ -88,5 +112,18 @@ protected:
 private:
     void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
 
+    void ReleaseDatabase();
+
     TFlowLayout* FFlowLayout = nullptr;
+    bool FStartupAborted = false;
+    bool FClosed = false;
 };
+
+// Shows one of the main window's own messages: a modal box titled "Erro" with
+// an error icon and one OK button; the text is `LeadIn`, two carriage returns
+// and `Message`.
+void ShowErrorMessage(QWidget* Parent, const QString& LeadIn, const QString& Message);
+
+// The two lead-ins of those messages.
+extern const QString DatabaseErrorLeadIn; // opening the database
+extern const QString StartupErrorLeadIn;  // any other start-up failure

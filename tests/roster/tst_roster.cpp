@@ -1,0 +1,348 @@
+// The main window around its monitor threads: the roster build at creation,
+// the refresh, the filter boxes and the shutdown.
+
+#include "Components.h"
+#include "MdbWriter.h"
+#include "TImage.h"
+#include "TPanel.h"
+#include "ToolButton.h"
+#include "UnitDMMain.h"
+#include "UnitMain.h"
+#include "UnitMonitorThread.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+using mdbw::TColumnType;
+using mdbw::TValue;
+
+struct TScale {
+    std::int64_t no;
+    std::string ip;
+    std::int64_t sect;
+};
+
+std::vector<mdbw::TTable> Tables(const std::vector<TScale>& scales, bool withAddress = true) {
+    mdbw::TTable scale{"Scale", {{"SC_No", TColumnType::Long}}, {}};
+    if (withAddress)
+        scale.columns.push_back({"SC_IP", TColumnType::Text, 50});
+    scale.columns.push_back({"SECT_No", TColumnType::Long});
+    scale.columns.push_back({"SC_Used", TColumnType::YesNo});
+    scale.columns.push_back({"SC_PLUUpdated", TColumnType::YesNo});
+    for (const TScale& s : scales) {
+        std::vector<TValue> row{s.no};
+        if (withAddress)
+            row.push_back(s.ip);
+        row.insert(row.end(), {TValue(s.sect), TValue(true), TValue(true)});
+        scale.rows.push_back(row);
+    }
+    mdbw::TTable sect{
+        "Sect", {{"SECT_No", TColumnType::Long}, {"SECT_Name", TColumnType::Text, 40}}, {}};
+    sect.rows.push_back({std::int64_t(1), std::string("A\xc3\xa7ougue")});
+    sect.rows.push_back({std::int64_t(2), std::string("Padaria")});
+    return {scale, sect};
+}
+
+std::vector<TScale> Numbered(int count) {
+    std::vector<TScale> scales;
+    for (int i = 0; i < count; ++i)
+        scales.push_back({i + 1,
+                          "127.0." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1),
+                          i % 2 + 1});
+    return scales;
+}
+
+// Closes every modal message box as soon as it shows and keeps its texts.
+class TBoxCloser : public QObject {
+public:
+    TBoxCloser() {
+        connect(&FTimer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Titles << box->windowTitle();
+                Texts << box->text();
+                Icons << box->icon();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        FTimer.start(10);
+    }
+    QStringList Titles;
+    QStringList Texts;
+    QList<QMessageBox::Icon> Icons;
+
+private:
+    QTimer FTimer;
+};
+
+QString FieldText(QObject* tile, const QString& name) {
+    return FindComponentAs<QLabel>(tile, name)->text();
+}
+
+} // namespace
+
+class TestRoster : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir FRoot;
+    QString FDatabase;
+
+    void WriteDatabase(const std::vector<mdbw::TTable>& tables) {
+        QDir().mkpath(QFileInfo(FDatabase).path());
+        mdbw::WriteMdb(FDatabase.toStdString(), tables);
+    }
+    void SetPingDelay(const QString& seconds) {
+        QFile f(FRoot.filePath(QStringLiteral("bin/delay")));
+        if (seconds.isEmpty()) {
+            f.remove();
+            return;
+        }
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(seconds.toUtf8());
+    }
+    std::unique_ptr<TfrmMain> Create() {
+        auto form = std::make_unique<TfrmMain>();
+        form->FormCreate();
+        return form;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(FRoot.isValid());
+        qputenv("WINEPREFIX", FRoot.filePath(QStringLiteral("prefix")).toUtf8());
+        FDatabase = FRoot.filePath(
+            QStringLiteral("prefix/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"));
+        QDir().mkpath(FRoot.filePath(QStringLiteral("run")));
+        QFile::setPermissions(FRoot.filePath(QStringLiteral("run")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", FRoot.filePath(QStringLiteral("run")).toUtf8());
+
+        // Every address answers at once, or after the delay in bin/delay.
+        QDir().mkpath(FRoot.filePath(QStringLiteral("bin")));
+        const QString ping = FRoot.filePath(QStringLiteral("bin/ping"));
+        QFile script(ping);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n"
+                     "for a; do addr=$a; done\n"
+                     "d=$(dirname \"$0\")/delay\n"
+                     "[ -f \"$d\" ] && sleep \"$(cat \"$d\")\" && exit 1\n"
+                     "echo \"PING $addr ($addr) 56(84) bytes of data.\"\n"
+                     "echo \"64 bytes from $addr: icmp_seq=1 ttl=64 time=0.3 ms\"\n");
+        script.close();
+        QFile::setPermissions(ping, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", FRoot.filePath(QStringLiteral("bin")).toUtf8() + ":" + qgetenv("PATH"));
+    }
+
+    void init() { SetPingDelay({}); }
+
+    // One tile and one running thread per roster row, in SC_No order, bound
+    // to the controls of their own tile, all before the window is shown.
+    void buildsOneTileAndThreadPerScale() {
+        WriteDatabase(Tables({{30, "127.0.0.30", 1},
+                              {4, "127.0.0.4", 2},
+                              {7, "127.0.0.7", 9}, // no such sector: not in the roster
+                              {12, "127.0.0.12", 1},
+                              {12, "127.0.0.13", 2}}));
+        TBoxCloser boxes;
+        auto form = Create();
+        QVERIFY(boxes.Texts.isEmpty());
+        QVERIFY(!form->isVisible());
+        QVERIFY(form->MonitorThreadList);
+        const QList<TMonitorThread*>& threads = *form->MonitorThreadList;
+        QCOMPARE(threads.size(), 4);
+        QVERIFY(form->TimerUpdate->isActive());
+        QCOMPARE(form->TimerUpdate->interval(), 300000);
+
+        const QStringList numbers{"4", "12", "12", "30"};
+        for (int i = 0; i < threads.size(); ++i) {
+            const QString n = QString::number(i + 1);
+            TMonitorThread* t = threads[i];
+            QVERIFY2(!t->Suspended() && !t->Finished(), qPrintable(n));
+            QVERIFY(!t->FreeOnTerminate());
+            QWidget* tile = qobject_cast<QWidget*>(FindComponent(form->FlowPanel1, "pnlMain" + n));
+            QVERIFY(tile);
+            QCOMPARE(t->ControlContainer(), tile);
+            QCOMPARE(t->LabelScaleName(), FindComponent(tile, "lblScaleName" + n));
+            QCOMPARE(t->LabelScaleIP(), FindComponent(tile, "lblScaleIP" + n));
+            QCOMPARE(t->LabelScaleSector(), FindComponent(tile, "lblScaleSector" + n));
+            QCOMPARE(t->LabelStatus(), FindComponent(tile, "lblStatus" + n));
+            QCOMPARE(t->ImageStatus(), FindComponent(tile, "imgScale" + n));
+            QCOMPARE(t->ImageCommStatus(), FindComponent(tile, "imgCommStatus" + n));
+            QCOMPARE(t->ScaleID(), numbers[i]);
+            QCOMPARE(t->ThreadPriority(), QThread::LowPriority);
+            QTRY_COMPARE(FieldText(tile, "lblScaleName" + n), numbers[i]);
+        }
+        QTRY_COMPARE(FieldText(threads[0]->ControlContainer(), "lblScaleSector1"),
+                     QStringLiteral("Padaria"));
+        QCOMPARE(FieldText(threads[3]->ControlContainer(), "lblScaleIP4"),
+                 QStringLiteral("127.0.0.30"));
+        QCOMPARE(FieldText(threads[3]->ControlContainer(), "lblScaleSector4"),
+                 QStringLiteral("Açougue"));
+        QVERIFY(!FindComponent(form->FlowPanel1, "pnlMain5"));
+    }
+
+    void emptyRosterStillRefreshes() {
+        WriteDatabase(Tables({{1, "127.0.0.1", 9}}));
+        TBoxCloser boxes;
+        auto form = Create();
+        QVERIFY(boxes.Texts.isEmpty());
+        QCOMPARE(form->MonitorThreadList->size(), 0);
+        QCOMPARE(form->FlowPanel1->findChildren<TPanel*>().size(), 0);
+        QVERIFY(form->TimerUpdate->isActive());
+        form->chkOffline->click(); // nothing to set, nothing breaks
+        QVERIFY(!form->chkOffline->isChecked());
+    }
+
+    void missingDatabaseEndsTheStart() {
+        QFile::remove(FDatabase);
+        TBoxCloser boxes;
+        auto form = Create();
+        QVERIFY(form->StartupAborted());
+        QCOMPARE(boxes.Texts.size(), 1);
+        QCOMPARE(boxes.Titles.first(), QStringLiteral("Erro"));
+        QCOMPARE(boxes.Icons.first(), QMessageBox::Critical);
+        const QString text = boxes.Texts.first();
+        QVERIFY2(text.startsWith(QStringLiteral(
+                     "Ocorreu o seguinte erro ao abrir o banco de dados do Pesagram:\r\r")),
+                 qPrintable(text));
+        QVERIFY(!text.contains(QLatin1Char('\n')));
+        QVERIFY2(text.contains(QStringLiteral("pxr2010_New.mdb")), qPrintable(text));
+        QCOMPARE(form->MonitorThreadList->size(), 0);
+        QVERIFY(!form->TimerUpdate->isActive());
+    }
+
+    // A column the build reads is missing: the start-up message, the tiles
+    // built so far, no timer; "Atualizar" builds again once the file is good.
+    void missingColumnKeepsWhatWasBuilt() {
+        WriteDatabase(Tables(Numbered(3), /*withAddress=*/false));
+        TBoxCloser boxes;
+        auto form = Create();
+        QVERIFY(!form->StartupAborted());
+        QCOMPARE(boxes.Texts.size(), 1);
+        const QString text = boxes.Texts.first();
+        QVERIFY2(text.startsWith(
+                     QStringLiteral("Ocorreu o seguinte erro ao iniciar o Pesagram Monitor:\r\r")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("SC_Ip"), Qt::CaseInsensitive), qPrintable(text));
+        QVERIFY(FindComponent(form->FlowPanel1, "pnlMain1"));
+        QCOMPARE(form->MonitorThreadList->size(), 0);
+        QVERIFY(!form->TimerUpdate->isActive());
+
+        WriteDatabase(Tables(Numbered(3)));
+        form->Atualiza();
+        QCOMPARE(form->MonitorThreadList->size(), 3);
+        QVERIFY(form->TimerUpdate->isActive());
+    }
+
+    void refreshRebuildsFromTheChangedFile() {
+        WriteDatabase(Tables(Numbered(3)));
+        auto form = Create();
+        QCOMPARE(form->MonitorThreadList->size(), 3);
+        WriteDatabase(Tables(Numbered(5)));
+        form->btnAtualizar->click();
+        QCOMPARE(form->MonitorThreadList->size(), 5);
+        QCOMPARE(form->FlowPanel1->findChildren<TPanel*>(Qt::FindDirectChildrenOnly).size(), 5);
+        QVERIFY(!DMMain->qryScales->Active());
+        QVERIFY(form->TimerUpdate->isActive());
+        // The next automatic refresh counts from the end of this one.
+        QVERIFY(form->TimerUpdate->remainingTime() > 299000);
+    }
+
+    // The database cannot be reached at a refresh: the running tiles and
+    // threads stay, the timer is armed again, and the failure goes on to the
+    // general error handler.
+    void unreachableDatabaseKeepsTheRunningTiles() {
+        WriteDatabase(Tables(Numbered(4)));
+        auto form = Create();
+        const QList<TMonitorThread*> before = *form->MonitorThreadList;
+        QFile::remove(FDatabase);
+        bool raised = false;
+        try {
+            form->Atualiza();
+        } catch (const std::exception&) {
+            raised = true;
+        }
+        QVERIFY(raised);
+        QCOMPARE(*form->MonitorThreadList, before);
+        for (TMonitorThread* t : before)
+            QVERIFY(!t->Suspended());
+        QVERIFY(form->TimerUpdate->isActive());
+        QVERIFY(!DMMain->qryScales->Active());
+        QVERIFY(!DMMain->FDCMain->Connected());
+
+        // An automatic refresh does not open a box over one already open.
+        form->MayReportRefreshFailure = [] {
+            return false;
+        };
+        form->TimerUpdateTimer();
+        QVERIFY(form->TimerUpdate->isActive());
+        form->MayReportRefreshFailure = [] {
+            return true;
+        };
+        QVERIFY_THROWS_EXCEPTION(std::exception, form->TimerUpdateTimer());
+    }
+
+    // A click on a filter box reaches every thread; the boxes carry into a
+    // rebuild.
+    void filterBoxesReachEveryThread() {
+        WriteDatabase(Tables(Numbered(300)));
+        auto form = Create();
+        QCOMPARE(form->MonitorThreadList->size(), 300);
+        form->chkOnline->click();
+        form->chkInactive->click();
+        for (TMonitorThread* t : *form->MonitorThreadList) {
+            QVERIFY(!t->ShowOnline() && !t->ShowInactive());
+            QVERIFY(t->ShowOffline() && t->ShowOutdated());
+        }
+        form->Atualiza();
+        QCOMPARE(form->MonitorThreadList->size(), 300);
+        for (TMonitorThread* t : *form->MonitorThreadList)
+            QVERIFY(!t->ShowOnline() && !t->ShowInactive() && t->ShowOffline());
+        form->chkOnline->click();
+        for (TMonitorThread* t : *form->MonitorThreadList)
+            QVERIFY(t->ShowOnline());
+    }
+
+    // Closing shows the wait dialog, stops and frees every thread and tile,
+    // and releases the database; threads held in a slow ping are stopped side
+    // by side, so the close takes about one ping wait, not their sum.
+    void closeStopsEverythingBehindTheWaitDialog() {
+        WriteDatabase(Tables(Numbered(8)));
+        auto form = Create();
+        QStringList steps;
+        form->ShowWait = [&](QWidget* sender) {
+            QCOMPARE(sender, form.get());
+            steps << "show" << QString::number(form->MonitorThreadList->size());
+        };
+        form->HideWait = [&] {
+            steps << "hide";
+        };
+        SetPingDelay(QStringLiteral("2"));
+        // Let every thread get into its (slow) probe.
+        QTest::qWait(500);
+        QElapsedTimer clock;
+        clock.start();
+        form->close();
+        const qint64 ms = clock.elapsed();
+        QCOMPARE(steps, (QStringList{"show", "8", "hide"}));
+        QVERIFY(!form->MonitorThreadList);
+        QVERIFY(!DMMain);
+        QCOMPARE(form->FlowPanel1->findChildren<TPanel*>().size(), 0);
+        QVERIFY2(ms < 4000, qPrintable(QString::number(ms)));
+        qInfo("close with 8 threads in a 2 s ping: %lld ms", ms);
+    }
+};
+
+QTEST_MAIN(TestRoster)
+#include "tst_roster.moc"
