@@ -57,31 +57,27 @@ e2e_init() {
     unset WAYLAND_DISPLAY
     export QT_QPA_PLATFORM=xcb
 
-    local n tries=0
-    n=$((100 + ($$ + RANDOM) % 800))
-    while :; do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >"$E2E_TMP/xvfb.log" 2>&1 &
-            E2E_XVFB=$!
-            export DISPLAY=":$n"
-            local i
-            for i in $(seq 50); do
-                if xdotool getdisplaygeometry >/dev/null 2>&1; then
-                    return 0
-                fi
-                if ! kill -0 "$E2E_XVFB" 2>/dev/null; then
-                    break
-                fi
-                sleep 0.1
-            done
-            kill "$E2E_XVFB" 2>/dev/null || true
-            wait "$E2E_XVFB" 2>/dev/null || true
-            E2E_XVFB=""
+    # Xvfb picks a free display itself and writes its number once it accepts
+    # connections: no race with other servers starting at the same time.
+    # -noreset: the server would otherwise reset whenever its last client
+    # leaves, refusing connections meanwhile.
+    : >"$E2E_TMP/display"
+    Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset 3>"$E2E_TMP/display" \
+        >"$E2E_TMP/xvfb.log" 2>&1 &
+    E2E_XVFB=$!
+    local i n=""
+    for i in $(seq 100); do
+        n=$(tr -dc '0-9' <"$E2E_TMP/display")
+        if [ -n "$n" ] && [ "$(wc -l <"$E2E_TMP/display")" -ge 1 ]; then
+            break
         fi
-        tries=$((tries + 1))
-        [ "$tries" -lt 20 ] || e2e_fail "no free display for Xvfb"
-        n=$((100 + (n + 37) % 800))
+        n=""
+        kill -0 "$E2E_XVFB" 2>/dev/null || break
+        sleep 0.1
     done
+    [ -n "$n" ] || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
+    export DISPLAY=":$n"
+    xdotool getdisplaygeometry >/dev/null 2>&1 || e2e_fail "cannot reach the display $DISPLAY"
 }
 
 # Puts a fake `ping` first on PATH. $1 is the body of the script (it gets
@@ -166,6 +162,11 @@ e2e_expect_pixel() {
 e2e_press_return() {
     xdotool windowactivate --sync "$1" >/dev/null 2>&1 || xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
     xdotool key --clearmodifiers Return
+}
+
+# Prints the window that has the keyboard focus (0 or 1 for none).
+e2e_focus() {
+    xdotool getwindowfocus -f 2>/dev/null || echo 0
 }
 
 # Left click at screen position ($1,$2).

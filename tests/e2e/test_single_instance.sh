@@ -8,7 +8,7 @@ e2e_init
 
 e2e_start
 first=$E2E_LAST_PID
-e2e_wait_window "$E2E_TITLE" 30 "$first" >/dev/null || e2e_fail "the first panel did not open"
+main=$(e2e_wait_window "$E2E_TITLE" 30 "$first") || e2e_fail "the first panel did not open"
 
 e2e_start
 second=$E2E_LAST_PID
@@ -20,9 +20,18 @@ e2e_shot "$shot"
 # The box waits for the user: the second process is still there.
 sleep 1
 e2e_running "$second" || e2e_fail "the second start ended before its box was closed"
+# The pointer away from the panel, so that nothing but the raise request
+# gives the panel the focus once the box is gone.
+xdotool mousemove --sync 1590 990
 e2e_press_return "$box"
 e2e_wait_exit "$second" 20
 [ "$E2E_RC" = 0 ] || e2e_fail "exit code of the second start: $E2E_RC"
+# After OK, the running panel (on screen) comes to the foreground.
+for _ in $(seq 50); do
+    [ "$(e2e_focus)" = "$main" ] && break
+    sleep 0.1
+done
+[ "$(e2e_focus)" = "$main" ] || e2e_fail "the running panel was not brought to the front"
 e2e_running "$first" || e2e_fail "the first panel ended"
 e2e_window_exists "$E2E_TITLE" "$first" || e2e_fail "the first panel's window is gone"
 
