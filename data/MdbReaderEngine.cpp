@@ -89,6 +89,21 @@ void ValidateFile(const std::string& path, const TMdbReaderEngine::TFileStamp& s
         Damaged(path, "it is too short (" + std::to_string(stamp.size / pageSize) + " pages)");
 }
 
+// libmdb follows a table's usage map without checking that it could read it
+// (an empty map is dereferenced as a null pointer).
+bool UsageMapReadable(MdbHandle* mdb, guint32 tdefPage) {
+    if (mdb_read_pg(mdb, tdefPage) != mdb->fmt->pg_size || mdb->pg_buf[0] != MDB_PAGE_TABLE)
+        return false;
+    const auto pgRow = static_cast<int>(mdb_get_int32(mdb->pg_buf, mdb->fmt->tab_usage_map_offset));
+    void* buf = nullptr;
+    int start = 0;
+    size_t len = 0;
+    if (mdb_find_pg_row(mdb, pgRow, &buf, &start, &len) != 0 || len < 1)
+        return false;
+    const unsigned char type = static_cast<unsigned char*>(buf)[start];
+    return (type == 0 && len >= 5) || (type == 1 && len >= 5);
+}
+
 bool SameName(const char* a, const std::string& b) {
     if (b == a)
         return true;
@@ -247,7 +262,7 @@ void TMdbReaderEngine::OpenFile() {
     if (!mdb)
         throw TDbEngineError("The file " + Quoted(FPath) +
                              " cannot be read as an Access database.");
-    if (!mdb_read_catalog(mdb, MDB_ANY) || mdb->num_catalog == 0) {
+    if (!UsageMapReadable(mdb, 2) || !mdb_read_catalog(mdb, MDB_ANY) || mdb->num_catalog == 0) {
         mdb_close(mdb);
         Damaged(FPath, "its system catalog cannot be read");
     }
@@ -282,9 +297,12 @@ void TMdbReaderEngine::LoadTable(const std::string& requestedName) {
         throw TDbEngineError("The table " + Quoted(requestedName) +
                              " does not exist in the database " + Quoted(FPath) + ".");
 
+    if (!UsageMapReadable(mdb, static_cast<guint32>(entry->table_pg)))
+        Damaged(FPath,
+                "the page map of the table " + Quoted(entry->object_name) + " cannot be read");
     std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> table(mdb_read_table(entry),
                                                                &mdb_free_tabledef);
-    if (!table || !mdb_read_columns(table.get()))
+    if (!table || !mdb_read_columns(table.get()) || !table->usage_map || table->map_sz < 5)
         Damaged(FPath,
                 "the definition of the table " + Quoted(entry->object_name) + " cannot be read");
     const unsigned columnCount = table->num_cols;

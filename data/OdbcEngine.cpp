@@ -196,10 +196,12 @@ SQLHENV NewEnvironment() {
     if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         throw TDbEngineError("The ODBC driver manager could not be initialized");
     // ODBC 3.80 where the driver manager has it, 3 otherwise.
-    if (!Succeeded(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                 reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3_80), 0))) {
-        const SQLRETURN rc = SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION,
-                                           reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    if (!Succeeded(SQLSetEnvAttr(
+            env, SQL_ATTR_ODBC_VERSION,
+            reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_OV_ODBC3_80)), 0))) {
+        const SQLRETURN rc = SQLSetEnvAttr(
+            env, SQL_ATTR_ODBC_VERSION,
+            reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(SQL_OV_ODBC3)), 0);
         if (!Succeeded(rc)) {
             std::string text = Diagnostics(SQL_HANDLE_ENV, env);
             SQLFreeHandle(SQL_HANDLE_ENV, env);

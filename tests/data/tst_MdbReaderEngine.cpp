@@ -325,6 +325,8 @@ void TestMdbReaderEngine::BadFilesFailClearly_data() {
                                                         << "damaged";
     QTest::newRow("pages after the catalog scrambled") << "scramble"
                                                        << "";
+    QTest::newRow("page map of a table emptied") << "emptymap"
+                                                 << "damaged";
 }
 
 void TestMdbReaderEngine::BadFilesFailClearly() {
@@ -365,7 +367,25 @@ void TestMdbReaderEngine::BadFilesFailClearly() {
             else if (damage == "zerorest")
                 bytes.replace(3 * page, bytes.size() - 3 * page,
                               QByteArray(bytes.size() - 3 * page, '\0'));
-            else if (damage == "scramble")
+            else if (damage == "emptymap") {
+                // The first table after the catalog's own definition: give
+                // the row holding its usage map a length of zero.
+                qsizetype tdef = 3 * page;
+                while (tdef < bytes.size() && bytes[tdef] != 0x02)
+                    tdef += page;
+                QVERIFY(tdef < bytes.size());
+                const auto u8 = [&](qsizetype at) {
+                    return quint32(quint8(bytes[at]));
+                };
+                const quint32 pgRow =
+                    u8(tdef + 55) | u8(tdef + 56) << 8 | u8(tdef + 57) << 16 | u8(tdef + 58) << 24;
+                const qsizetype mapPage = qsizetype(pgRow >> 8) * page;
+                const int row = int(pgRow & 0xff);
+                QVERIFY2(row > 0, "the map is the first row of its page");
+                const qsizetype entry = mapPage + 12 + 2 + row * 2;
+                bytes[entry] = bytes[entry - 2];
+                bytes[entry + 1] = bytes[entry - 1];
+            } else if (damage == "scramble")
                 for (qsizetype i = 3 * page; i < bytes.size(); ++i)
                     bytes[i] = char(bytes[i] ^ char(0x5a + i * 7));
             QVERIFY(f.resize(0));
