@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +18,11 @@ namespace {
 
 constexpr int MaxStatementAttempts = 5;
 // A file written less than this long ago may change again without its size or
-// modification time changing (coarse time stamps): it is read again at every
-// statement until it has been quiet for this long.
+// time stamps changing (they are coarse): until it has been quiet that long,
+// it is read again when the last reading is older than the interval below, so
+// such a change shows at most that much later.
 constexpr std::int64_t UnsettledSeconds = 3;
+constexpr std::chrono::milliseconds UnsettledReloadInterval{500};
 
 MdbHandle* AsMdb(void* p) {
     return static_cast<MdbHandle*>(p);
@@ -278,10 +281,14 @@ void TMdbReaderEngine::OpenFile() {
     FStamp = stamp;
     FStampUnsettled =
         static_cast<std::int64_t>(std::time(nullptr)) - stamp.mtimeSec < UnsettledSeconds;
+    FOpenedAt = std::chrono::steady_clock::now().time_since_epoch().count();
 }
 
 void TMdbReaderEngine::Refresh() {
-    if (!FMdb || !FDb || FStampUnsettled || !(StampOf(FPath) == FStamp))
+    const auto openedAt =
+        std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(FOpenedAt));
+    if (!FMdb || !FDb || !(StampOf(FPath) == FStamp) ||
+        (FStampUnsettled && std::chrono::steady_clock::now() - openedAt >= UnsettledReloadInterval))
         OpenFile();
 }
 

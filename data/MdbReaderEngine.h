@@ -49,5 +49,6 @@ private:
     sqlite3* FDb = nullptr; // tables loaded from that version
     TFileStamp FStamp;
     bool FStampUnsettled = false; // written too recently to trust the stamp alone
+    std::int64_t FOpenedAt = 0;   // steady clock ticks when the version was opened
     int FTableLoads = 0;
 };
