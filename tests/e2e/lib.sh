@@ -3,7 +3,8 @@
 # colours. Source it, then call e2e_init. Everything started here is ended by
 # the EXIT trap.
 #
-# Environment: PAINEL_EXE (the program), PAINEL_SOURCE_DIR (the source tree).
+# Environment: PAINEL_EXE (the program), PAINEL_SOURCE_DIR (the source tree),
+# PAINEL_MDBWRITE (the Access file writer, for fixture databases).
 
 E2E_TITLE="Pesagram - Painel de Monitoramento"
 E2E_PIDS=()
@@ -78,6 +79,9 @@ e2e_init() {
     [ -n "$n" ] || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
     export DISPLAY=":$n"
     xdotool getdisplaygeometry >/dev/null 2>&1 || e2e_fail "cannot reach the display $DISPLAY"
+
+    # No real ping by default: every probe goes unanswered.
+    e2e_fake_ping 'exit 1'
 }
 
 # Puts a fake `ping` first on PATH. $1 is the body of the script (it gets
@@ -92,6 +96,24 @@ e2e_fake_ping() {
 # The path of the database file inside the private Wine prefix.
 e2e_database_path() {
     echo "$WINEPREFIX/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"
+}
+
+# Writes the fixture database at the fixed path with the project's writer:
+#   e2e_database --scales N   N loopback scales (0: an empty roster)
+#   e2e_database --demo       the demo database
+#   e2e_database SPEC.json    tables described in JSON
+e2e_database() {
+    if [ ! -x "${PAINEL_MDBWRITE:-}" ]; then
+        echo "SKIP: the Access file writer is not built (PAINEL_MDBWRITE)"
+        exit 77
+    fi
+    local db
+    db=$(e2e_database_path)
+    mkdir -p "$(dirname "$db")"
+    case "$1" in
+    --*) "$PAINEL_MDBWRITE" "$@" "$db" ;;
+    *) "$PAINEL_MDBWRITE" "$db" "$1" ;;
+    esac >/dev/null || e2e_fail "cannot write the fixture database ($*)"
 }
 
 # Starts the real program in the background; its pid is in E2E_LAST_PID.

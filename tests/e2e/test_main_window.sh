@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The real main window: the colours of its three areas, the four legend badges
-# pixel for pixel at their places, and "Sair" ending the program with code 0.
-# Independent of the roster: the points looked at lie outside any tile.
+# The real main window on an empty roster: the colours of its three areas, the
+# four legend badges pixel for pixel at their places, and "Sair" ending the
+# program with code 0. The tile-area points lie outside any tile (in the flow
+# area's padding, right of the last column), so the checks hold with tiles too.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init
+e2e_database --scales 0
 
 e2e_start
 pid=$E2E_LAST_PID
@@ -20,6 +22,7 @@ e2e_shot "$shot"
 while read -r x y rgb what; do
     e2e_expect_pixel "$shot" $((x0 + x)) $((y0 + y)) "$rgb" "$what"
 done <<'POINTS'
+1 1 0,105,136 tile-area-corner
 1410 480 0,105,136 tile-area
 1410 3 0,105,136 tile-area-top
 185 508 164,209,255 legend-spacer-1

@@ -5,6 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init
+e2e_database --scales 0
 
 e2e_start
 first=$E2E_LAST_PID
