@@ -45,6 +45,22 @@ struct TReleaseAtEnd {
     }
 };
 
+// The two windows are freed when the entry ends, also when starting failed
+// half-way (the main window then stops what it had started), and before the
+// marker is released.
+struct TFormsAtEnd {
+    std::unique_ptr<QWidget> main;
+    TFormsAtEnd() = default;
+    TFormsAtEnd(const TFormsAtEnd&) = delete;
+    TFormsAtEnd& operator=(const TFormsAtEnd&) = delete;
+    ~TFormsAtEnd() {
+        delete frmWait;
+        frmWait = nullptr;
+        main.reset();
+        frmMain = nullptr;
+    }
+};
+
 } // namespace
 
 int PainelPesagram(TPainelApplication& app, const std::function<QWidget*()>& createMainForm) {
@@ -60,7 +76,9 @@ int PainelPesagram(TPainelApplication& app, const std::function<QWidget*()>& cre
 
     // A parentless main window has a taskbar button of its own.
     SetApplicationTitle(title);
-    QWidget* mainForm = createMainForm();
+    TFormsAtEnd forms;
+    forms.main.reset(createMainForm());
+    QWidget* mainForm = forms.main.get();
     app.SetMainForm(mainForm);
     frmWait = new TfrmWait;
 
@@ -69,11 +87,6 @@ int PainelPesagram(TPainelApplication& app, const std::function<QWidget*()>& cre
 
     mainForm->show();
     app.exec();
-
-    delete frmWait;
-    frmWait = nullptr;
-    delete mainForm;
-    frmMain = nullptr;
     return 0;
 }
 

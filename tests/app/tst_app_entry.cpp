@@ -8,6 +8,7 @@
 #include "UnitWait.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -43,6 +44,7 @@ private slots:
         bool waitExistedAtCreation = true;
         bool heldWhileRunning = false;
         QWidget* created = nullptr;
+        QPointer<QWidget> createdAlive;
         QTimer::singleShot(50, [&] {
             seen << (frmWait && !frmWait->isVisible() ? "wait dialog hidden" : "no wait dialog");
             seen << (created && created->isVisible() ? "main shown" : "main not shown");
@@ -53,10 +55,12 @@ private slots:
             waitExistedAtCreation = frmWait != nullptr;
             seen << ApplicationTitle();
             created = new QWidget;
+            createdAlive = created;
             created->setWindowTitle(ApplicationTitle());
             return created;
         });
         QCOMPARE(rc, 0);
+        QVERIFY(createdAlive.isNull()); // freed at the end
         QCOMPARE(seen, QStringList({"Pesagram - Painel de Monitoramento", "wait dialog hidden",
                                     "main shown"}));
         QVERIFY(!waitExistedAtCreation);
