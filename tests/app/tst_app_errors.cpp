@@ -105,6 +105,7 @@ private slots:
         QTest::newRow("std::exception") << 0 << "Banco de dados ausente.";
         QTest::newRow("markup stays text") << 1 << "<b>negrito</b>.";
         QTest::newRow("unknown failure") << 2 << "Erro desconhecido.";
+        QTest::newRow("button click handler") << 3 << "Clique falhou.";
     }
     void failureInEventHandler() {
         QFETCH(int, kind);
@@ -112,7 +113,17 @@ private slots:
         SetApplicationTitle(QStringLiteral("Pesagram - Painel de Monitoramento"));
         TBoxSeen seen;
         CloseNextBox(&seen);
-        QTimer::singleShot(0, [kind] {
+        QPushButton button(QStringLiteral("Atualizar"));
+        connect(&button, &QPushButton::clicked, [] { throw std::runtime_error("Clique falhou"); });
+        if (kind == 3) {
+            button.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&button));
+        }
+        QTimer::singleShot(0, [kind, &button] {
+            if (kind == 3) {
+                QTest::mouseClick(&button, Qt::LeftButton);
+                return;
+            }
             if (kind == 0)
                 throw std::runtime_error("Banco de dados ausente");
             if (kind == 1)
