@@ -16,13 +16,25 @@ struct TSyncRequest {
     std::condition_variable DoneSignal;
 };
 
-// State shared by every thread of the facility: the pending calls and the
-// ends of bodies, under one lock, with one signal the GUI thread waits on.
+// Receives the wake-ups of the GUI thread's event loop. The work itself is
+// handed over through the facility's lock, never inside the posted event.
+class TGuiDispatcher : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    Q_INVOKABLE void Dispatch();
+};
+
+// State shared by every thread of the facility: the pending calls, the queued
+// methods and the ends of bodies, under one lock, with one signal the GUI
+// thread waits on.
 struct TFacility {
     std::mutex Lock;
     std::condition_variable GuiWake;
     std::deque<TSyncRequest*> Pending;
-    bool PostQueued = false;
+    std::deque<std::function<void()>> Queued;
+    bool WakePosted = false; // a Dispatch is on its way
+    TGuiDispatcher* Dispatcher = nullptr;
 };
 
 TFacility& Facility() {
@@ -30,15 +42,56 @@ TFacility& Facility() {
     return facility;
 }
 
+// The dispatcher living on the GUI thread (made on first use); under the lock.
+TGuiDispatcher* DispatcherLocked(TFacility& f, QCoreApplication* app) {
+    if (f.Dispatcher)
+        return f.Dispatcher;
+    auto* dispatcher = new TGuiDispatcher;
+    if (dispatcher->thread() != app->thread())
+        dispatcher->moveToThread(app->thread());
+    else
+        dispatcher->setParent(app);
+    QObject::connect(dispatcher, &QObject::destroyed, [] {
+        TFacility& facility = Facility();
+        std::lock_guard<std::mutex> guard(facility.Lock);
+        facility.Dispatcher = nullptr;
+        facility.WakePosted = false;
+    });
+    f.Dispatcher = dispatcher;
+    return dispatcher;
+}
+
+// Makes sure a Dispatch will run on the GUI thread; under the lock.
+void WakeGuiLocked(TFacility& f, QCoreApplication* app) {
+    if (f.WakePosted)
+        return;
+    f.WakePosted = true;
+    // Invoked by name: the event is made by Qt and carries no data of ours.
+    QMetaObject::invokeMethod(DispatcherLocked(f, app), "Dispatch", Qt::QueuedConnection);
+}
+
+void TGuiDispatcher::Dispatch() {
+    TFacility& f = Facility();
+    std::deque<std::function<void()>> queued;
+    {
+        std::lock_guard<std::mutex> guard(f.Lock);
+        f.WakePosted = false;
+        queued.swap(f.Queued);
+    }
+    TThread::CheckSynchronize();
+    for (std::function<void()>& method : queued) {
+        try {
+            method();
+        } catch (...) {
+            // Nobody waits for a queued method: its failure goes nowhere.
+        }
+    }
+}
+
 } // namespace
 
 TThread::TThread(bool CreateSuspended) {
     Q_UNUSED(CreateSuspended);
-    // finished is emitted on this thread; the slot runs on the owner's thread.
-    connect(this, &QThread::finished, this, [this] {
-        if (FFreeOnTerminate)
-            deleteLater();
-    });
 }
 
 TThread::~TThread() {
@@ -55,6 +108,11 @@ void TThread::StartUnlessSuspended(bool CreateSuspended) {
 }
 
 void TThread::Start() {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        TFacility& f = Facility();
+        std::lock_guard<std::mutex> guard(f.Lock);
+        DispatcherLocked(f, app);
+    }
     bool expected = false;
     if (FStarted.compare_exchange_strong(expected, true))
         start(FPriority);
@@ -91,6 +149,11 @@ void TThread::run() {
     } catch (...) {
         // A failure ends the body silently.
     }
+    // Freed by the owner's thread; the destructor waits for the system
+    // thread's very end. Nothing of the object is touched once the end is
+    // signalled, as the owner may free it from then on.
+    if (FFreeOnTerminate.load())
+        deleteLater();
     TFacility& f = Facility();
     std::lock_guard<std::mutex> guard(f.Lock);
     FFinished = true;
@@ -134,22 +197,25 @@ void TThread::Synchronize(const std::function<void()>& Method) {
     TFacility& f = Facility();
     TSyncRequest request;
     request.Method = Method;
-    bool post = false;
-    {
-        std::lock_guard<std::mutex> guard(f.Lock);
-        f.Pending.push_back(&request);
-        post = !f.PostQueued;
-        f.PostQueued = true;
-        f.GuiWake.notify_all();
-    }
-    if (post)
-        QMetaObject::invokeMethod(app, &TThread::CheckSynchronize, Qt::QueuedConnection);
     {
         std::unique_lock<std::mutex> lock(f.Lock);
+        f.Pending.push_back(&request);
+        WakeGuiLocked(f, app);
+        f.GuiWake.notify_all(); // a WaitFor on the GUI thread serves it too
         request.DoneSignal.wait(lock, [&request] { return request.Done; });
     }
     if (request.Failure)
         std::rethrow_exception(request.Failure);
+}
+
+void TThread::Queue(std::function<void()> Method) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        throw std::logic_error("Queue needs a running application");
+    TFacility& f = Facility();
+    std::lock_guard<std::mutex> guard(f.Lock);
+    f.Queued.push_back(std::move(Method));
+    WakeGuiLocked(f, app);
 }
 
 void TThread::CheckSynchronize() {
@@ -158,10 +224,8 @@ void TThread::CheckSynchronize() {
         TSyncRequest* request = nullptr;
         {
             std::lock_guard<std::mutex> guard(f.Lock);
-            if (f.Pending.empty()) {
-                f.PostQueued = false;
+            if (f.Pending.empty())
                 return;
-            }
             request = f.Pending.front();
             f.Pending.pop_front();
         }
@@ -177,3 +241,5 @@ void TThread::CheckSynchronize() {
         request->DoneSignal.notify_one();
     }
 }
+
+#include "TThread.moc"

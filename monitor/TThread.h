@@ -32,8 +32,8 @@ public:
 
     // When set (the default), the object deletes itself once its body has
     // ended (through the GUI thread's event loop).
-    bool FreeOnTerminate() const { return FFreeOnTerminate; }
-    void SetFreeOnTerminate(bool value) { FFreeOnTerminate = value; }
+    bool FreeOnTerminate() const { return FFreeOnTerminate.load(); }
+    void SetFreeOnTerminate(bool value) { FFreeOnTerminate.store(value); }
 
     // Scheduling priority, applied when the thread starts (and at once when it
     // already runs).
@@ -52,6 +52,10 @@ public:
     // thread itself it runs at once. Served by the GUI thread's event loop and
     // by WaitFor.
     static void Synchronize(const std::function<void()>& Method);
+    // Hands `Method` to the GUI thread without waiting for it: queued methods
+    // run there from the event loop, in the order queued. A failure they raise
+    // is dropped. On the GUI thread too, the method is queued, not run.
+    static void Queue(std::function<void()> Method);
     // Carries out every pending Synchronize call (GUI thread only).
     static void CheckSynchronize();
     static bool IsGuiThread();
@@ -70,7 +74,7 @@ private:
     std::atomic<bool> FStarted{false};
     std::atomic<bool> FTerminated{false};
     bool FFinished = false; // guarded by the facility's lock
-    bool FFreeOnTerminate = true;
+    std::atomic<bool> FFreeOnTerminate{true};
     QThread::Priority FPriority = QThread::InheritPriority;
     std::mutex FSleepLock;
     std::condition_variable FSleepWake;

@@ -459,47 +459,33 @@ void TMonitorThread::UpdateControls() {
 }
 
 void TMonitorThread::PostLook(const TTileLook& Look) {
-    if (!FControlContainer)
-        return;
-    // Queued with the tile as context: applied on the GUI thread in the order
-    // posted, and dropped when the tile has been freed meanwhile.
-    QWidget* container = FControlContainer;
-    QLabel* status = FLabelStatus;
-    TImage* flag = FImageFlagStatus;
-    QMetaObject::invokeMethod(
-        container, [container, status, flag, Look] { ApplyLook(container, status, flag, Look); },
-        Qt::QueuedConnection);
+    // Applied on the GUI thread in the order handed over, and dropped when
+    // the tile has been freed meanwhile.
+    Queue([container = FControlContainer, status = FLabelStatus, flag = FImageFlagStatus, Look] {
+        if (container)
+            ApplyLook(container, status, flag, Look);
+    });
 }
 
 void TMonitorThread::PostFirstFill() {
     FLastLook.reset();
-    if (!FControlContainer)
-        return;
-    QLabel* status = FLabelStatus;
-    QLabel* address = FLabelScaleIP;
-    QLabel* name = FLabelScaleName;
-    QLabel* sector = FLabelSector;
-    TImage* picture = FImageStatus;
-    TImage* flag = FImageFlagStatus;
-    const QString waiting = ScaleCommStatusToStr(ssWaiting);
-    const QString ip = FIPAddress;
-    const QString scaleName = FName;
-    const QString sectorName = FSector;
-    QMetaObject::invokeMethod(
-        FControlContainer,
-        [=] {
-            if (status)
-                status->setText(waiting);
-            if (address)
-                address->setText(ip);
-            if (name)
-                name->setText(scaleName);
-            if (sector)
-                sector->setText(sectorName);
-            if (picture)
-                TryLoadImage(picture, QStringLiteral("CPU"));
-            if (flag)
-                TryLoadImage(flag, QStringLiteral("RED_CHK"));
-        },
-        Qt::QueuedConnection);
+    Queue([container = FControlContainer, status = FLabelStatus, address = FLabelScaleIP,
+           name = FLabelScaleName, sector = FLabelSector, picture = FImageStatus,
+           flag = FImageFlagStatus, waiting = ScaleCommStatusToStr(ssWaiting), ip = FIPAddress,
+           scaleName = FName, sectorName = FSector] {
+        if (!container)
+            return;
+        if (status)
+            status->setText(waiting);
+        if (address)
+            address->setText(ip);
+        if (name)
+            name->setText(scaleName);
+        if (sector)
+            sector->setText(sectorName);
+        if (picture)
+            TryLoadImage(picture, QStringLiteral("CPU"));
+        if (flag)
+            TryLoadImage(flag, QStringLiteral("RED_CHK"));
+    });
 }

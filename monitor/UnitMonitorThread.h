@@ -3,9 +3,12 @@
 // schedules, the reachability probe, the activity check against the scale
 // database and the presentation of the scale's state on its tile.
 
+#include "TImage.h"
 #include "TThread.h"
 
 #include <QDateTime>
+#include <QLabel>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -13,9 +16,6 @@
 #include <functional>
 #include <optional>
 
-class QLabel;
-class QWidget;
-class TImage;
 class TFDConnection;
 
 // Communication state of a scale.
@@ -119,9 +119,9 @@ public:
 
     QString GetIPAddress() const { return FIPAddress; }
 
-    // Properties. The control references are set by the owner before Start()
-    // and belong to the tile, which must stay alive until the body has ended
-    // or hold them as its children.
+    // Properties. The control references are set by the owner on the GUI
+    // thread before Start(); the body hands changes for them to the GUI thread,
+    // where they are applied unless the control has been freed by then.
     quint16 PingInterval() const { return FPingInterval.load(std::memory_order_relaxed); }
     void SetPingInterval(quint16 Value) { FPingInterval.store(Value, std::memory_order_relaxed); }
     QLabel* LabelScaleName() const { return FLabelScaleName; }
@@ -195,13 +195,15 @@ private:
     std::atomic<quint16> FPingInterval{0};
     quint16 FUpdateCheckInterval = 0;
     QStringList FStrListAux;
-    QLabel* FLabelStatus = nullptr;
-    QLabel* FLabelScaleName = nullptr;
-    QLabel* FLabelScaleIP = nullptr;
-    QLabel* FLabelSector = nullptr;
-    TImage* FImageStatus = nullptr;
-    TImage* FImageFlagStatus = nullptr;
-    QWidget* FControlContainer = nullptr;
+    // The tile's controls: tracked, so that a change still on its way to a
+    // control that has been freed meanwhile is dropped.
+    QPointer<QLabel> FLabelStatus;
+    QPointer<QLabel> FLabelScaleName;
+    QPointer<QLabel> FLabelScaleIP;
+    QPointer<QLabel> FLabelSector;
+    QPointer<TImage> FImageStatus;
+    QPointer<TImage> FImageFlagStatus;
+    QPointer<QWidget> FControlContainer;
     quint8 FPing_Fail_Count = 0;
     QDateTime FLastPing;
     QDateTime FLastUpdateCheck;

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <atomic>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -328,6 +329,48 @@ private slots:
         t->WaitFor();
         QVERIFY(timer.elapsed() < 2000);
         QVERIFY(t->Finished());
+    }
+
+    // Many threads at once, as a roster: filter flags flipped while they run,
+    // then each stopped, waited for and freed in turn right after its tile.
+    void rosterRunAndShutdown() {
+        const int n = 24;
+        std::vector<std::unique_ptr<TTestMonitor>> threads;
+        std::vector<std::unique_ptr<TTile>> tiles;
+        std::vector<std::unique_ptr<TScalarAnswers>> answers;
+        for (int i = 0; i < n; ++i) {
+            const QString a = QStringLiteral("10.9.7.%1").arg(i + 1);
+            FPing->SetOutput(a, i % 3 == 0 ? LinuxNoReply(a) : LinuxReply(a, QStringLiteral("3")));
+            answers.push_back(std::make_unique<TScalarAnswers>());
+            answers.back()->Used = i % 4 != 0; // every fourth one inactive
+            threads.push_back(MakeMonitor(a));
+            tiles.push_back(std::make_unique<TTile>());
+            tiles.back()->Bind(*threads.back());
+            threads.back()->SetScalarQuery(answers.back()->Function());
+            threads.back()->Start();
+        }
+        QTRY_VERIFY([&] {
+            for (auto& tile : tiles)
+                if (tile->Status->text().isEmpty() ||
+                    tile->Status->text() == QStringLiteral("Aguardando"))
+                    return false;
+            return true;
+        }());
+        for (auto& t : threads) {
+            t->SetShowInactive(false);
+            t->SetShowOffline(false);
+        }
+        // An inactive scale follows its filter within a pass or two.
+        QTRY_VERIFY(tiles[0]->Container->isHidden());
+        QVERIFY(!tiles[1]->Container->isHidden()); // online and updated
+        for (int i = 0; i < n; ++i) {
+            threads[size_t(i)]->Terminate();
+            threads[size_t(i)]->WaitFor();
+            QVERIFY(threads[size_t(i)]->Finished());
+            tiles[size_t(i)].reset();
+            threads[size_t(i)].reset();
+        }
+        QCoreApplication::processEvents(); // changes still queued go nowhere
     }
 
     // A failed activity check ends the body silently: the records, the
