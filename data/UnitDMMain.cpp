@@ -154,8 +154,9 @@ QVariant TFDConnection::ExecSQLScalar(const QString& sql, const QVariantList& pa
 TFDQuery::TFDQuery(QObject* owner) : QObject(owner) {}
 
 void TFDQuery::Open() {
-    if (FActive)
-        return;
+    // A query left open by a failed roster build is read afresh: the next
+    // build must see the database as it is now.
+    Close();
     if (!Connection)
         throw EDatabaseError(objectName().toStdString() + ": no connection");
     FResult = Connection->ExecSQL(SQL);

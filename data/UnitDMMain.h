@@ -73,7 +73,8 @@ public:
     QString SQL;
 
     // Runs SQL (opening the connection first when it is closed) and stands on
-    // the first row. Does nothing when already open.
+    // the first row. An open query is closed and run again. On failure the
+    // query is left closed.
     void Open();
     void Close();
     bool Active() const { return FActive; }

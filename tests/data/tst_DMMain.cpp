@@ -35,6 +35,7 @@ private slots:
     void Scalar();
     void ScalarOpensClosedConnectionAndLeavesItOpen();
     void ChangedFileIsSeenByTheNextScalar();
+    void OpeningAnOpenQueryReadsAfresh();
     void MissingFileNamesThePath();
 };
 
@@ -231,6 +232,26 @@ void TestDMMain::ChangedFileIsSeenByTheNextScalar() {
     scales.erase(scales.begin());
     WriteDatabase(ScaleTables(scales, StandardSects()));
     QVERIFY(!dm.FDCMain->ExecSQLScalar(sql, ip).isValid());
+}
+
+void TestDMMain::OpeningAnOpenQueryReadsAfresh() {
+    TDMMain dm;
+    dm.qryScales->Open();
+    dm.qryScales->Next();
+    QCOMPARE(dm.qryScales->RecNo(), 2);
+    // A build that failed half-way leaves the query open; the database changes.
+    WriteDatabase(ScaleTables({{N(7), T("10.0.0.7"), N(2), B(true), B(true)}}, StandardSects()));
+    dm.qryScales->Open();
+    QCOMPARE(dm.qryScales->RecNo(), 1);
+    QCOMPARE(dm.qryScales->FieldAsString("SC_No"), QStringLiteral("7"));
+    dm.qryScales->Next();
+    QVERIFY(dm.qryScales->Eof());
+    // A failing run leaves it closed, not on the old rows.
+    QVERIFY(QFile::remove(FDatabase));
+    dm.FDCMain->Close();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, dm.qryScales->Open());
+    QVERIFY(!dm.qryScales->Active());
+    QVERIFY(dm.qryScales->Eof());
 }
 
 void TestDMMain::MissingFileNamesThePath() {
