@@ -191,6 +191,14 @@ e2e_focus() {
     xdotool getwindowfocus -f 2>/dev/null || echo 0
 }
 
+# Waits for a box titled $1 (of process $3 if given, up to $2 seconds) and
+# closes it with Return.
+e2e_close_box() {
+    local box
+    box=$(e2e_wait_window "$1" "${2:-20}" "${3:-}") || e2e_fail "no box titled '$1' appeared"
+    e2e_press_return "$box"
+}
+
 # Left click at screen position ($1,$2).
 e2e_click() {
     xdotool mousemove --sync "$1" "$2" click 1
