@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -233,6 +234,9 @@ bool TMdbReaderEngine::Connected() const {
     return FConnected;
 }
 
+// The reader never writes: the file is opened for reading whatever the
+// connection's ReadOnly parameter says, and holds no lock the management
+// software could run into.
 void TMdbReaderEngine::Open(const std::string& path, bool /*readOnly*/) {
     if (FConnected)
         return;
