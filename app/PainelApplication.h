@@ -40,8 +40,9 @@ void SetApplicationTitle(const QString& title);
 QString ExceptionMessageText(const QString& message);
 
 // Shows a failure's message in a modal box: caption the application title,
-// error icon, one OK button, text by ExceptionMessageText. Returns when the
-// user has closed it.
+// error icon, one OK button, text by ExceptionMessageText (shown as plain
+// text, never as markup). Returns when the user has closed it. GUI thread
+// only, like ErrorBoxOpen.
 void ShowException(const QString& message);
 void ShowException(const std::exception& failure);
 
