@@ -323,12 +323,17 @@ private slots:
         db.Used = false;
         t->SetScalarQuery(db.Function());
         t->Start();
+        QTest::qSleep(300); // no events served: the first pass waits for its check
+        QCOMPARE(db.Count(), 0);
         t->Terminate();
         QElapsedTimer timer;
         timer.start();
         t->WaitFor();
         QVERIFY(timer.elapsed() < 2000);
         QVERIFY(t->Finished());
+        QCOMPARE(db.Count(), 1); // carried out by the wait
+        QVERIFY(db.OnGuiThread);
+        QCOMPARE(t->UpdateStatus.update_status, susInactive);
     }
 
     // Many threads at once, as a roster: filter flags flipped while they run,
