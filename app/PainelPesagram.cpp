@@ -79,6 +79,8 @@ int PainelPesagram(TPainelApplication& app, const std::function<QWidget*()>& cre
     TFormsAtEnd forms;
     forms.main.reset(createMainForm());
     QWidget* mainForm = forms.main.get();
+    if (!mainForm)
+        return 0; // the main window ended the start itself
     app.SetMainForm(mainForm);
     frmWait = new TfrmWait;
 

@@ -36,7 +36,8 @@ bool CheckSecondInstance();
 // instance raises the running panel's window if it is on screen and ends; the
 // first sets the title, creates the main window with `createMainForm`, then
 // the hidden wait dialog, and runs the message loop until the main window
-// closes. The marker is released however this ends. Returns the exit code of
+// closes; a `createMainForm` that gives no window ends the program normally.
+// The marker is released however this ends. Returns the exit code of
 // a normal end (0); failures escape to the caller.
 int PainelPesagram(TPainelApplication& app, const std::function<QWidget*()>& createMainForm);
 

@@ -2,6 +2,7 @@
 
 #include "Components.h"
 #include "FlowLayout.h"
+#include "PainelApplication.h"
 #include "Resources.h"
 #include "ScrollBox.h"
 #include "TImage.h"
@@ -9,6 +10,7 @@
 #include "ToolButton.h"
 #include "UnitDMMain.h"
 #include "UnitMonitorThread.h"
+#include "UnitWait.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -183,6 +185,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
         box->setObjectName(name);
         box->setChecked(true);
         box->setFixedSize(252, 17);
+        // A narrow gap between box and caption, so that the longest caption
+        // fits the 252 px in this font.
+        box->setStyleSheet(QStringLiteral("QCheckBox { spacing: 3px; }"));
         options->addWidget(box);
         return box;
     };
@@ -294,6 +299,8 @@ void ShowErrorMessage(QWidget* Parent, const QString& LeadIn, const QString& Mes
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Erro"),
                     LeadIn + QStringLiteral("\r\r") + Message, QMessageBox::Ok, Parent);
     box.setObjectName(QStringLiteral("ErrorMessage"));
+    box.setTextFormat(Qt::PlainText);
+    box.setAttribute(Qt::WA_QuitOnClose, false);
     box.exec();
 }
 
@@ -426,7 +433,7 @@ void TfrmMain::TimerUpdateTimer() {
     } catch (const std::exception&) {
         // Nobody may be at the panel: one box is enough, the next attempt
         // comes with the timer.
-        if (MayReportRefreshFailure && !MayReportRefreshFailure())
+        if (ErrorBoxOpen())
             return;
         throw;
     }
@@ -460,14 +467,16 @@ void TfrmMain::FormClose() {
     if (FClosed)
         return;
     FClosed = true;
-    if (ShowWait)
-        ShowWait(this);
+    // The timer goes off first: showing the dialog lets timers run while it
+    // waits to be on screen, and no refresh may start now.
     TimerUpdate->stop();
+    if (frmWait)
+        frmWait->ShowWait(this);
     DeleteThreads();
     ReleaseDatabase();
     MonitorThreadList.reset();
-    if (HideWait)
-        HideWait();
+    if (frmWait)
+        frmWait->hide();
 }
 
 void TfrmMain::ReleaseDatabase() {

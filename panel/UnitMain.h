@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
-#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -87,16 +86,6 @@ public:
     std::unique_ptr<QList<TMonitorThread*>> MonitorThreadList;
 
     bool StartupAborted() const { return FStartupAborted; }
-
-    // The wait dialog's part in the shutdown: shown over the main window
-    // before the threads are stopped, hidden at the end.
-    std::function<void(QWidget* Sender)> ShowWait;
-    std::function<void()> HideWait;
-
-    // Whether a failure of an automatic refresh may open its error box now;
-    // when it may not (a box is open already), the failure is dropped and the
-    // timer still tries again later.
-    std::function<bool()> MayReportRefreshFailure;
 
     // The flow layout of FlowPanel1.
     TFlowLayout* FlowLayout() const { return FFlowLayout; }

@@ -3,12 +3,14 @@
 
 #include "Components.h"
 #include "MdbWriter.h"
+#include "PainelApplication.h"
 #include "TImage.h"
 #include "TPanel.h"
 #include "ToolButton.h"
 #include "UnitDMMain.h"
 #include "UnitMain.h"
 #include "UnitMonitorThread.h"
+#include "UnitWait.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -83,6 +86,24 @@ public:
 
 private:
     QTimer FTimer;
+};
+
+// Calls back for every event of one object.
+class TEventRecorder : public QObject {
+public:
+    TEventRecorder(QObject* target, std::function<void(QEvent::Type)> record)
+        : FRecord(std::move(record)) {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        FRecord(event->type());
+        return false;
+    }
+
+private:
+    std::function<void(QEvent::Type)> FRecord;
 };
 
 QString FieldText(QObject* tile, const QString& name) {
@@ -281,15 +302,23 @@ private slots:
         QVERIFY(!DMMain->qryScales->Active());
         QVERIFY(!DMMain->FDCMain->Connected());
 
-        // An automatic refresh does not open a box over one already open.
-        form->MayReportRefreshFailure = [] {
-            return false;
-        };
-        form->TimerUpdateTimer();
+        // An automatic refresh does not open a box over one already open;
+        // with none open its failure goes on to the general error handler.
+        bool raisedUnderBox = false;
+        bool ranUnderBox = false;
+        QTimer::singleShot(50, [&] {
+            try {
+                form->TimerUpdateTimer();
+            } catch (const std::exception&) {
+                raisedUnderBox = true;
+            }
+            ranUnderBox = true;
+            QApplication::activeModalWidget()->close();
+        });
+        ShowException(QStringLiteral("earlier failure"));
+        QVERIFY(ranUnderBox);
+        QVERIFY(!raisedUnderBox);
         QVERIFY(form->TimerUpdate->isActive());
-        form->MayReportRefreshFailure = [] {
-            return true;
-        };
         QVERIFY_THROWS_EXCEPTION(std::exception, form->TimerUpdateTimer());
     }
 
@@ -320,14 +349,16 @@ private slots:
     void closeStopsEverythingBehindTheWaitDialog() {
         WriteDatabase(Tables(Numbered(8)));
         auto form = Create();
+        // The wait dialog shows before the first thread stops, and is hidden
+        // once all are gone.
+        frmWait = new TfrmWait;
         QStringList steps;
-        form->ShowWait = [&](QWidget* sender) {
-            QCOMPARE(sender, form.get());
-            steps << "show" << QString::number(form->MonitorThreadList->size());
-        };
-        form->HideWait = [&] {
-            steps << "hide";
-        };
+        TEventRecorder recorder(frmWait, [&](QEvent::Type type) {
+            if (type == QEvent::Show)
+                steps << "show" << QString::number(form->MonitorThreadList->size());
+            else if (type == QEvent::Hide)
+                steps << "hide";
+        });
         SetPingDelay(QStringLiteral("2"));
         // Let every thread get into its (slow) probe.
         QTest::qWait(500);
@@ -341,6 +372,8 @@ private slots:
         QCOMPARE(form->FlowPanel1->findChildren<TPanel*>().size(), 0);
         QVERIFY2(ms < 4000, qPrintable(QString::number(ms)));
         qInfo("close with 8 threads in a 2 s ping: %lld ms", ms);
+        delete frmWait;
+        frmWait = nullptr;
     }
 };
 
