@@ -4,7 +4,9 @@
 # the EXIT trap.
 #
 # Environment: PAINEL_EXE (the program), PAINEL_SOURCE_DIR (the source tree),
-# PAINEL_MDBWRITE (the Access file writer, for fixture databases).
+# PAINEL_MDBWRITE (the Access file writer, for fixture databases),
+# PAINEL_E2E_KEEP (optional: a directory that receives the screenshots and
+# logs of the run before the temporary files go).
 
 E2E_TITLE="Pesagram - Painel de Monitoramento"
 E2E_PIDS=()
@@ -40,6 +42,10 @@ e2e_cleanup() {
         wait "$E2E_XVFB" 2>/dev/null || true
     fi
     if [ -n "$E2E_TMP" ]; then
+        if [ -n "${PAINEL_E2E_KEEP:-}" ]; then
+            mkdir -p "$PAINEL_E2E_KEEP"
+            cp "$E2E_TMP"/*.png "$E2E_TMP"/*.log "$PAINEL_E2E_KEEP"/ 2>/dev/null || true
+        fi
         rm -rf "$E2E_TMP"
     fi
 }
@@ -172,6 +178,17 @@ e2e_pixel() {
     convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
 }
 
+# Prints the colours "r,g,b" of picture $1 at the points "x y" read from
+# stdin, one a line, in one pass over the picture.
+e2e_pixels() {
+    local x y format=""
+    while read -r x y; do
+        [ -n "$x" ] || continue
+        format+="%[fx:int(255*p{$x,$y}.r+0.5)],%[fx:int(255*p{$x,$y}.g+0.5)],%[fx:int(255*p{$x,$y}.b+0.5)]\n"
+    done
+    [ -z "$format" ] || convert "$1" -format "$format" info:
+}
+
 # Fails unless the colour at ($2,$3) of picture $1 is $4 ("r,g,b"); $5 names
 # the place in the message.
 e2e_expect_pixel() {
@@ -234,4 +251,172 @@ e2e_wait_exit() {
     e2e_running "$pid" && e2e_fail "process $pid still runs after ${timeout}s"
     E2E_RC=0
     wait "$pid" || E2E_RC=$?
+}
+
+# ---------------------------------------------------------------- fixtures
+
+# A fake `ping` that answers every address except those listed, one a line,
+# in $E2E_PING_SILENT (the file can change while the program runs), and
+# appends "<seconds since the epoch> <address>" to $E2E_PING_LOG at each
+# probe.
+e2e_fake_ping_answering() {
+    E2E_PING_LOG=$E2E_TMP/ping.log
+    E2E_PING_SILENT=$E2E_TMP/ping.silent
+    : >"$E2E_PING_LOG"
+    : >"$E2E_PING_SILENT"
+    e2e_fake_ping "for a; do addr=\$a; done
+echo \"\$(date +%s.%N) \$addr\" >>'$E2E_PING_LOG'
+if grep -qxF \"\$addr\" '$E2E_PING_SILENT'; then
+    echo \"PING \$addr (\$addr) 56(84) bytes of data.\"
+    exit 1
+fi
+echo \"PING \$addr (\$addr) 56(84) bytes of data.\"
+echo \"64 bytes from \$addr: icmp_seq=1 ttl=64 time=0.045 ms\"
+exit 0"
+}
+
+# Writes to $1 a JSON description of the Scale and Sect tables for mdbwrite.
+# Scales come from stdin, one a line: "SC_No|SC_Name|SC_IP|SECT_No|SC_Used|
+# SC_PLUUpdated" (the last two true or false); sectors 1..5 exist.
+e2e_scales_spec() {
+    local no name ip sect used updated sep=""
+    {
+        printf '{"tables":[{"name":"Scale","columns":['
+        printf '{"name":"SC_No","type":"Long"},'
+        printf '{"name":"SC_Name","type":"Text","length":50,"compressed":true},'
+        printf '{"name":"SC_IP","type":"Text","length":50,"compressed":true},'
+        printf '{"name":"SECT_No","type":"Long"},'
+        printf '{"name":"SC_Model","type":"Text","length":30,"compressed":true},'
+        printf '{"name":"SC_Used","type":"YesNo"},'
+        printf '{"name":"SC_PLUUpdated","type":"YesNo"}],"rows":['
+        while IFS='|' read -r no name ip sect used updated; do
+            [ -n "$no" ] || continue
+            printf '%s[%s,"%s","%s",%s,"BL-15",%s,%s]' "$sep" "$no" "$name" "$ip" "$sect" \
+                "$used" "$updated"
+            sep=,
+        done
+        printf ']},{"name":"Sect","columns":[{"name":"SECT_No","type":"Long"},'
+        printf '{"name":"SECT_Name","type":"Text","length":50,"compressed":true}],"rows":['
+        printf '[1,"Açougue"],[2,"Padaria"],[3,"Frios"],[4,"Hortifruti"],[5,"Peixaria"]]}]}\n'
+    } >"$1"
+}
+
+# Rewrites the database at the fixed path from scale lines on stdin (see
+# e2e_scales_spec). The file is written next to it and moved in place, so
+# that the program never reads a half-written file.
+e2e_scales_database() {
+    local spec=$E2E_TMP/scales.json db tmp
+    e2e_scales_spec "$spec"
+    db=$(e2e_database_path)
+    tmp=$db.new
+    mkdir -p "$(dirname "$db")"
+    [ -x "${PAINEL_MDBWRITE:-}" ] || { echo "SKIP: the Access file writer is not built (PAINEL_MDBWRITE)"; exit 77; }
+    "$PAINEL_MDBWRITE" "$tmp" "$spec" >/dev/null || e2e_fail "cannot write the fixture database"
+    mv -f "$tmp" "$db"
+}
+
+# ---------------------------------------------------------------- tiles
+
+E2E_TILE_COLOUR="0,162,232"
+E2E_WINDOW_COLOUR="0,105,136"
+
+# Prints the client position "x y" of tile $1 (0-based place in the flow
+# area) with $2 tiles per row (7 without a scroll bar).
+e2e_tile_origin() {
+    local i=$1 per=${2:-7}
+    echo $((3 + (i % per) * 200)) $((3 + (i / per) * 168))
+}
+
+# Prints the average colour "r,g,b" of the $3 x $4 box at ($1,$2) of picture $5.
+e2e_average() {
+    convert "$5" -crop "$3x$4+$1+$2" +repage -alpha off -scale '1x1!' \
+        -format '%[fx:int(255*r+0.5)],%[fx:int(255*g+0.5)],%[fx:int(255*b+0.5)]' info:
+}
+
+# Whether the colours "r,g,b" $1 and $2 differ by at most $3 in every channel.
+e2e_colour_near() {
+    local a b
+    IFS=, read -r -a a <<<"$1"
+    IFS=, read -r -a b <<<"$2"
+    local k d
+    for k in 0 1 2; do
+        d=$((a[k] - b[k]))
+        [ "${d#-}" -le "$3" ] || return 1
+    done
+}
+
+# The box inside a 41 x 40 flag badge whose average tells the flag apart.
+E2E_FLAG_BOX="14 14 13 12"
+
+# Prints the expected average colour of the flag box for flag picture $1
+# (RED_CHK, GREEN_CHK, YELLOW_CHK, BLACK_CHK) drawn over the tile colour.
+e2e_flag_colour() {
+    local x y w h
+    read -r x y w h <<<"$E2E_FLAG_BOX"
+    convert -size 41x40 "xc:rgb($E2E_WINDOW_COLOUR)" "$PAINEL_SOURCE_DIR/resources/pictures/$1.png" \
+        -compose over -composite -alpha off "$E2E_TMP/flag-$1.png"
+    e2e_average "$x" "$y" "$w" "$h" "$E2E_TMP/flag-$1.png"
+}
+
+# Prints the name of the flag shown by the tile at client position ($2,$3)
+# of screenshot $1 (window client origin $4,$5): RED_CHK, GREEN_CHK,
+# YELLOW_CHK, BLACK_CHK, or "none:r,g,b" when none matches.
+e2e_flag_at() {
+    local shot=$1 tx=$2 ty=$3 ox=$4 oy=$5 x y w h got flag
+    read -r x y w h <<<"$E2E_FLAG_BOX"
+    got=$(e2e_average $((ox + tx + 157 + x)) $((oy + ty + 127 + y)) "$w" "$h" "$shot")
+    [ "${#E2E_FLAG_COLOURS[@]}" = 4 ] || e2e_load_flag_colours
+    for flag in RED_CHK GREEN_CHK YELLOW_CHK BLACK_CHK; do
+        if e2e_colour_near "$got" "${E2E_FLAG_COLOURS[$flag]}" 24; then
+            echo "$flag"
+            return 0
+        fi
+    done
+    echo "none:$got"
+}
+declare -A E2E_FLAG_COLOURS=()
+
+# Computes the expected flag colours once (call it before taking the
+# results of e2e_flag_at in command substitutions, which cannot keep them).
+e2e_load_flag_colours() {
+    local flag
+    for flag in RED_CHK GREEN_CHK YELLOW_CHK BLACK_CHK; do
+        E2E_FLAG_COLOURS[$flag]=$(e2e_flag_colour "$flag")
+    done
+}
+
+# Prints the seconds since the epoch with milliseconds.
+e2e_now() {
+    date +%s.%3N
+}
+
+# Prints $1 - $2 (seconds) with one decimal.
+e2e_elapsed() {
+    awk -v a="$1" -v b="$2" 'BEGIN {printf "%.1f", a - b}'
+}
+
+# Waits up to $4 seconds for the flags of the tiles at places 0, 1, ... of
+# the main window with client origin ($2,$3) to read as the further
+# arguments (RED_CHK, ...); screenshots go to $1, the last one stays there.
+# E2E_WAITED gets the seconds it took.
+e2e_wait_flags() {
+    local shot=$1 ox=$2 oy=$3 timeout=$4 i want tx ty start got=()
+    shift 4
+    start=$(e2e_now)
+    [ "${#E2E_FLAG_COLOURS[@]}" = 4 ] || e2e_load_flag_colours
+    while :; do
+        e2e_shot "$shot"
+        got=()
+        i=0
+        for want in "$@"; do
+            read -r tx ty < <(e2e_tile_origin "$i")
+            got+=("$(e2e_flag_at "$shot" "$tx" "$ty" "$ox" "$oy")")
+            i=$((i + 1))
+        done
+        E2E_WAITED=$(e2e_elapsed "$(e2e_now)" "$start")
+        [ "${got[*]}" = "$*" ] && return 0
+        awk -v a="$E2E_WAITED" -v t="$timeout" 'BEGIN {exit !(a < t)}' ||
+            e2e_fail "flags ${got[*]}, expected $* after ${timeout}s"
+        sleep 0.3
+    done
 }

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# The roster on screen: one tile per scale in SC_No order whatever the order
+# of the rows in the file, tiles where they belong and the window colour
+# elsewhere; "Atualizar" after the file gained a scale builds one tile more;
+# "Sair" ends with code 0. The flags of a disabled (black) and an outdated
+# (yellow) scale mark the places of those scales.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_init
+e2e_fake_ping_answering
+e2e_load_flag_colours
+
+# Rows out of SC_No order: 30 answers and is updated, 10 is disabled, 20 is
+# outdated.
+rows='30|Balança 30|127.0.0.30|1|true|true
+10|Balança 10|127.0.0.10|2|false|true
+20|Balança 20|127.0.0.20|3|true|false'
+e2e_scales_database <<<"$rows"
+
+# Tile colour inside the tile's picture, away from its drawing and texts.
+TILE_POINTS="8 80
+176 80
+92 60
+8 150
+140 150"
+
+# Fails unless tiles show at places 0..$2-1 and the window colour at the
+# places after them (up to 14, two rows) in screenshot $1.
+expect_tiles() {
+    local shot=$1 count=$2 i tx ty px py want got points=() wants=() k=0
+    for i in $(seq 0 13); do
+        read -r tx ty < <(e2e_tile_origin "$i")
+        want=$E2E_WINDOW_COLOUR
+        [ "$i" -lt "$count" ] && want=$E2E_TILE_COLOUR
+        while read -r px py; do
+            points+=("$((x0 + tx + px)) $((y0 + ty + py))")
+            wants+=("$want place $i")
+        done <<<"$TILE_POINTS"
+    done
+    while read -r got; do
+        read -r want what <<<"${wants[k]}"
+        [ "$got" = "$want" ] || e2e_fail "$what at (${points[k]}): expected $want, got $got"
+        k=$((k + 1))
+    done < <(printf '%s\n' "${points[@]}" | e2e_pixels "$shot")
+    [ "$k" = "${#points[@]}" ] || e2e_fail "read $k of ${#points[@]} colours"
+}
+
+e2e_start
+pid=$E2E_LAST_PID
+win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did not appear"
+read -r x0 y0 w h < <(e2e_window_geometry "$win")
+shot=$E2E_TMP/roster.png
+e2e_wait_flags "$shot" "$x0" "$y0" 15 BLACK_CHK YELLOW_CHK GREEN_CHK
+e2e_log "first flags after ${E2E_WAITED}s"
+expect_tiles "$shot" 3
+
+# One scale more (SC_No 15, between 10 and 20): nothing changes until
+# "Atualizar", which builds the roster again from the file.
+e2e_scales_database <<<"$rows
+15|Balança 15|127.0.0.15|4|true|true"
+sleep 2
+e2e_shot "$shot"
+expect_tiles "$shot" 3
+e2e_click $((x0 + w - 127)) $((y0 + h - 41))
+e2e_wait_flags "$shot" "$x0" "$y0" 20 BLACK_CHK GREEN_CHK YELLOW_CHK GREEN_CHK
+e2e_log "rebuilt roster with its flags ${E2E_WAITED}s after Atualizar"
+expect_tiles "$shot" 4
+e2e_running "$pid" || e2e_fail "the program ended after Atualizar"
+
+start=$(e2e_now)
+e2e_click_sair "$win"
+e2e_wait_exit "$pid" 60
+e2e_log "ended $(e2e_elapsed "$(e2e_now)" "$start")s after Sair"
+[ "$E2E_RC" = 0 ] || e2e_fail "exit code after Sair: $E2E_RC"
+echo "PASS"
