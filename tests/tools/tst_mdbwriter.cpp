@@ -587,8 +587,8 @@ void TestMdbWriter::scaleTables() {
 }
 
 void TestMdbWriter::commandLineSpec() {
-    const QString spec = FPath("spec.json");
-    QFile f(spec);
+    const QString tables = FPath("tables.json");
+    QFile f(tables);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(R"({"tables":[
       {"name":"Scale","columns":[{"name":"SC_No","type":"Long"},
@@ -600,8 +600,8 @@ void TestMdbWriter::commandLineSpec() {
       {"name":"Sect","columns":[{"name":"SECT_No","type":"Long"},
         {"name":"SECT_Name","type":"Text"}],"rows":[[1,"Padaria São João"]]}]})");
     f.close();
-    const QString file = FPath("spec.mdb");
-    const TRun w = Run(MDBWRITE_PATH, {file, spec});
+    const QString file = FPath("tables.mdb");
+    const TRun w = Run(MDBWRITE_PATH, {file, tables});
     QCOMPARE(w.err, QString());
     QCOMPARE(w.exitCode, 0);
     QCOMPARE(Export(file, "Scale"),
@@ -624,23 +624,23 @@ void TestMdbWriter::commandLineErrors_data() {
         << QStringList{"--scales", "12a", "OUT"} << QByteArray() << 1 << "is not a number";
     QTest::newRow("negative scale count")
         << QStringList{"--scales", "-1", "OUT"} << QByteArray() << 1 << "not between 0 and";
-    QTest::newRow("missing spec file")
+    QTest::newRow("missing tables file")
         << QStringList{"OUT", "no-such.json"} << QByteArray() << 1 << "cannot read";
-    QTest::newRow("broken JSON") << QStringList{"OUT", "SPEC"} << QByteArray("{\"tables\":[") << 1
+    QTest::newRow("broken JSON") << QStringList{"OUT", "TABLES"} << QByteArray("{\"tables\":[") << 1
                                  << "JSON error";
     QTest::newRow("no tables array")
-        << QStringList{"OUT", "SPEC"} << QByteArray("{}") << 1 << "\"tables\" array";
+        << QStringList{"OUT", "TABLES"} << QByteArray("{}") << 1 << "\"tables\" array";
     QTest::newRow("unknown type")
-        << QStringList{"OUT", "SPEC"}
+        << QStringList{"OUT", "TABLES"}
         << QByteArray(R"({"tables":[{"name":"T","columns":[{"name":"N","type":"Money"}]}]})") << 1
         << "unknown column type \"Money\"";
     QTest::newRow("fraction in a Long")
-        << QStringList{"OUT", "SPEC"} << table + R"("rows":[[1.5]]}]})" << 1
+        << QStringList{"OUT", "TABLES"} << table + R"("rows":[[1.5]]}]})" << 1
         << "expected a whole number";
     QTest::newRow("row not an array")
-        << QStringList{"OUT", "SPEC"} << table + R"("rows":[1]}]})" << 1 << "must be an array";
+        << QStringList{"OUT", "TABLES"} << table + R"("rows":[1]}]})" << 1 << "must be an array";
     QTest::newRow("bad text length")
-        << QStringList{"OUT", "SPEC"}
+        << QStringList{"OUT", "TABLES"}
         << QByteArray(
                R"({"tables":[{"name":"T","columns":[{"name":"N","type":"Text","length":300}]}]})")
         << 1 << "from 1 to 255";
@@ -652,16 +652,16 @@ void TestMdbWriter::commandLineErrors() {
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     const QString out = FPath("cli-error.mdb");
-    const QString spec = FPath("cli-error.json");
-    QFile f(spec);
+    const QString tables = FPath("cli-error.json");
+    QFile f(tables);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(json);
     f.close();
     for (QString& a : args) {
         if (a == "OUT")
             a = out;
-        else if (a == "SPEC")
-            a = spec;
+        else if (a == "TABLES")
+            a = tables;
     }
     QFile::remove(out);
     const TRun r = Run(MDBWRITE_PATH, args);

@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
         };
 
         picture(QStringLiteral("CPU"), DrawCpu(), TPngColour::Rgba);
-        for (const TBadgeSpec& spec : BadgeSpecs())
-            picture(spec.name, DrawBadge(spec), TPngColour::Rgba);
+        for (const TBadgeDesign& badge : BadgeDesigns())
+            picture(badge.name, DrawBadge(badge), TPngColour::Rgba);
         picture(QStringLiteral("CLOCK"), DrawClock(), TPngColour::GreyAlpha);
         picture(QStringLiteral("BTN_SAIR"), DrawExitButton(), TPngColour::Rgba);
         picture(QStringLiteral("BTN_ATUALIZAR"), DrawRefreshButton(), TPngColour::Rgba);

@@ -187,7 +187,7 @@ QImage DrawCpu() {
     return image;
 }
 
-QList<TBadgeSpec> BadgeSpecs() {
+QList<TBadgeDesign> BadgeDesigns() {
     return {
         {QStringLiteral("RED_CHK"), QColor(194, 30, 36), TBadgeMark::Cross},
         {QStringLiteral("GREEN_CHK"), QColor(110, 165, 39), TBadgeMark::Check},
@@ -218,17 +218,17 @@ TMeanColour MeanColour(const QImage& image) {
     return sum;
 }
 
-QImage DrawBadge(const TBadgeSpec& spec) {
+QImage DrawBadge(const TBadgeDesign& badge) {
     QImage image = TransparentImage(BadgeWidth, BadgeHeight);
     // Fixed-point search on the fill: move each channel by what the mean
     // still misses. A fixed number of rounds keeps the result reproducible.
-    double fill[3] = {spec.average.redF(), spec.average.greenF(), spec.average.blueF()};
-    const double target[3] = {spec.average.redF(), spec.average.greenF(), spec.average.blueF()};
+    double fill[3] = {badge.average.redF(), badge.average.greenF(), badge.average.blueF()};
+    const double target[3] = {badge.average.redF(), badge.average.greenF(), badge.average.blueF()};
     for (int round = 0; round < 40; ++round) {
         PaintBadge(image,
                    QColor::fromRgbF(static_cast<float>(fill[0]), static_cast<float>(fill[1]),
                                     static_cast<float>(fill[2])),
-                   spec.mark);
+                   badge.mark);
         const TMeanColour mean = MeanColour(image);
         const double got[3] = {mean.red / 255.0, mean.green / 255.0, mean.blue / 255.0};
         for (int c = 0; c < 3; ++c)

@@ -12,18 +12,18 @@ QImage DrawCpu();
 
 enum class TBadgeMark { Check, Cross, Bar };
 
-struct TBadgeSpec {
+struct TBadgeDesign {
     QString name;   // resource name, e.g. "GREEN_CHK"
     QColor average; // wanted mean colour over the opaque pixels, mark included
     TBadgeMark mark;
 };
 
 // The four status flags, in the order RED, GREEN, YELLOW, BLACK.
-QList<TBadgeSpec> BadgeSpecs();
+QList<TBadgeDesign> BadgeDesigns();
 
 // A 41 x 40 status flag whose fill is tuned so that its alpha-weighted mean
-// colour (white mark included) comes as close to spec.average as it can.
-QImage DrawBadge(const TBadgeSpec& spec);
+// colour (white mark included) comes as close to badge.average as it can.
+QImage DrawBadge(const TBadgeDesign& badge);
 
 // Alpha-weighted mean colour of an image (red, green, blue from 0 to 255).
 struct TMeanColour {

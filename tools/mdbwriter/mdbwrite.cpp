@@ -1,11 +1,11 @@
 // mdbwrite: writes an Access (Jet 4) file from a JSON description, the demo
 // database, or a database of N loopback scales.
 //
-//   mdbwrite OUT.mdb SPEC.json
+//   mdbwrite OUT.mdb TABLES.json
 //   mdbwrite --demo OUT.mdb
 //   mdbwrite --scales N OUT.mdb
 //
-// SPEC: {"tables":[{"name":"Scale","columns":[{"name":"SC_No","type":"Long"},
+// TABLES.json: {"tables":[{"name":"Scale","columns":[{"name":"SC_No","type":"Long"},
 //        {"name":"SC_IP","type":"Text","length":50}],"rows":[[1,"127.0.0.1"]]}]}
 // Column types: Text (length 1..255, default 255), Long, Integer, YesNo,
 // Double, DateTime ("YYYY-MM-DD HH:MM:SS" values) and Memo. Text and Memo
@@ -71,7 +71,7 @@ mdbw::TValue ParseValue(const QJsonValue& v, mdbw::TColumnType type, const QStri
     }
 }
 
-std::vector<mdbw::TTable> ParseSpec(const QByteArray& json) {
+std::vector<mdbw::TTable> ParseTables(const QByteArray& json) {
     QJsonParseError err;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &err);
     if (err.error != QJsonParseError::NoError)
@@ -126,7 +126,7 @@ std::vector<mdbw::TTable> ParseSpec(const QByteArray& json) {
 }
 
 int Usage() {
-    std::fputs("usage: mdbwrite OUT.mdb SPEC.json\n"
+    std::fputs("usage: mdbwrite OUT.mdb TABLES.json\n"
                "       mdbwrite --demo OUT.mdb\n"
                "       mdbwrite --scales N OUT.mdb\n",
                stderr);
@@ -152,10 +152,10 @@ int main(int argc, char** argv) {
                 Fail("the scale count \"" + QString::fromStdString(args[1]) + "\" is not a number");
             mdbw::WriteMdb(args[2], mdbw::ScaleTables(n));
         } else if (args.size() == 2 && !args[0].starts_with("--")) {
-            QFile spec(QString::fromStdString(args[1]));
-            if (!spec.open(QIODevice::ReadOnly))
-                Fail("cannot read \"" + spec.fileName() + "\": " + spec.errorString());
-            mdbw::WriteMdb(args[0], ParseSpec(spec.readAll()));
+            QFile tables(QString::fromStdString(args[1]));
+            if (!tables.open(QIODevice::ReadOnly))
+                Fail("cannot read \"" + tables.fileName() + "\": " + tables.errorString());
+            mdbw::WriteMdb(args[0], ParseTables(tables.readAll()));
         } else {
             return Usage();
         }
