@@ -17,34 +17,6 @@ rows='30|Balança 30|127.0.0.30|1|true|true
 20|Balança 20|127.0.0.20|3|true|false'
 e2e_scales_database <<<"$rows"
 
-# Tile colour inside the tile's picture, away from its drawing and texts.
-TILE_POINTS="8 80
-176 80
-92 60
-8 150
-140 150"
-
-# Fails unless tiles show at places 0..$2-1 and the window colour at the
-# places after them (up to 14, two rows) in screenshot $1.
-expect_tiles() {
-    local shot=$1 count=$2 i tx ty px py want got points=() wants=() k=0
-    for i in $(seq 0 13); do
-        read -r tx ty < <(e2e_tile_origin "$i")
-        want=$E2E_WINDOW_COLOUR
-        [ "$i" -lt "$count" ] && want=$E2E_TILE_COLOUR
-        while read -r px py; do
-            points+=("$((x0 + tx + px)) $((y0 + ty + py))")
-            wants+=("$want place $i")
-        done <<<"$TILE_POINTS"
-    done
-    while read -r got; do
-        read -r want what <<<"${wants[k]}"
-        [ "$got" = "$want" ] || e2e_fail "$what at (${points[k]}): expected $want, got $got"
-        k=$((k + 1))
-    done < <(printf '%s\n' "${points[@]}" | e2e_pixels "$shot")
-    [ "$k" = "${#points[@]}" ] || e2e_fail "read $k of ${#points[@]} colours"
-}
-
 e2e_start
 pid=$E2E_LAST_PID
 win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did not appear"
@@ -52,7 +24,7 @@ read -r x0 y0 w h < <(e2e_window_geometry "$win")
 shot=$E2E_TMP/roster.png
 e2e_wait_flags "$shot" "$x0" "$y0" 15 BLACK_CHK YELLOW_CHK GREEN_CHK
 e2e_log "first flags after ${E2E_WAITED}s"
-expect_tiles "$shot" 3
+e2e_expect_tiles "$shot" "$x0" "$y0" 3
 
 # One scale more (SC_No 15, between 10 and 20): nothing changes until
 # "Atualizar", which builds the roster again from the file.
@@ -60,11 +32,11 @@ e2e_scales_database <<<"$rows
 15|Balança 15|127.0.0.15|4|true|true"
 sleep 2
 e2e_shot "$shot"
-expect_tiles "$shot" 3
+e2e_expect_tiles "$shot" "$x0" "$y0" 3
 e2e_click $((x0 + w - 127)) $((y0 + h - 41))
 e2e_wait_flags "$shot" "$x0" "$y0" 20 BLACK_CHK GREEN_CHK YELLOW_CHK GREEN_CHK
 e2e_log "rebuilt roster with its flags ${E2E_WAITED}s after Atualizar"
-expect_tiles "$shot" 4
+e2e_expect_tiles "$shot" "$x0" "$y0" 4
 e2e_running "$pid" || e2e_fail "the program ended after Atualizar"
 
 start=$(e2e_now)

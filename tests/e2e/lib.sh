@@ -258,8 +258,10 @@ e2e_wait_exit() {
 # A fake `ping` that answers every address except those listed, one a line,
 # in $E2E_PING_SILENT (the file can change while the program runs), and
 # appends "<seconds since the epoch> <address>" to $E2E_PING_LOG at each
-# probe.
+# probe. An unanswered probe takes $1 seconds (default 0), as the real ping
+# waits for its answer.
 e2e_fake_ping_answering() {
+    local wait=${1:-0}
     E2E_PING_LOG=$E2E_TMP/ping.log
     E2E_PING_SILENT=$E2E_TMP/ping.silent
     : >"$E2E_PING_LOG"
@@ -268,6 +270,7 @@ e2e_fake_ping_answering() {
 echo \"\$(date +%s.%N) \$addr\" >>'$E2E_PING_LOG'
 if grep -qxF \"\$addr\" '$E2E_PING_SILENT'; then
     echo \"PING \$addr (\$addr) 56(84) bytes of data.\"
+    sleep $wait
     exit 1
 fi
 echo \"PING \$addr (\$addr) 56(84) bytes of data.\"
@@ -325,6 +328,37 @@ E2E_WINDOW_COLOUR="0,105,136"
 e2e_tile_origin() {
     local i=$1 per=${2:-7}
     echo $((3 + (i % per) * 200)) $((3 + (i / per) * 168))
+}
+
+# Points of a tile (tile-relative) that show the tile colour: inside its
+# picture, away from the drawing, the texts and the flag.
+E2E_TILE_POINTS="8 80
+176 80
+92 60
+8 150
+140 150"
+
+# Fails unless screenshot $1 of the main window with client origin ($2,$3)
+# shows tiles at places 0..$4-1 and the window colour at the places after
+# them, up to $5 places (default 14: two rows).
+e2e_expect_tiles() {
+    local shot=$1 ox=$2 oy=$3 count=$4 places=${5:-14} i tx ty px py want what got
+    local points=() wants=() k=0
+    for i in $(seq 0 $((places - 1))); do
+        read -r tx ty < <(e2e_tile_origin "$i")
+        want=$E2E_WINDOW_COLOUR
+        [ "$i" -lt "$count" ] && want=$E2E_TILE_COLOUR
+        while read -r px py; do
+            points+=("$((ox + tx + px)) $((oy + ty + py))")
+            wants+=("$want place $i")
+        done <<<"$E2E_TILE_POINTS"
+    done
+    while read -r got; do
+        read -r want what <<<"${wants[k]}"
+        [ "$got" = "$want" ] || e2e_fail "$what at (${points[k]}): expected $want, got $got"
+        k=$((k + 1))
+    done < <(printf '%s\n' "${points[@]}" | e2e_pixels "$shot")
+    [ "$k" = "${#points[@]}" ] || e2e_fail "read $k of ${#points[@]} colours"
 }
 
 # Prints the average colour "r,g,b" of the $3 x $4 box at ($1,$2) of picture $5.
@@ -397,26 +431,53 @@ e2e_elapsed() {
 
 # Waits up to $4 seconds for the flags of the tiles at places 0, 1, ... of
 # the main window with client origin ($2,$3) to read as the further
-# arguments (RED_CHK, ...); screenshots go to $1, the last one stays there.
-# E2E_WAITED gets the seconds it took.
+# arguments (RED_CHK, ..., or ANY for a place not checked); screenshots go to
+# $1, the last one stays there. E2E_WAITED gets the seconds it took and
+# E2E_FLAG_SEEN[place] the time (seconds since the epoch) of the first
+# screenshot that showed the expected flag at that place.
 e2e_wait_flags() {
-    local shot=$1 ox=$2 oy=$3 timeout=$4 i want tx ty start got=()
+    local shot=$1 ox=$2 oy=$3 timeout=$4 i want tx ty start now got=()
     shift 4
     start=$(e2e_now)
+    E2E_FLAG_SEEN=()
     [ "${#E2E_FLAG_COLOURS[@]}" = 4 ] || e2e_load_flag_colours
     while :; do
+        now=$(e2e_now)
         e2e_shot "$shot"
         got=()
         i=0
         for want in "$@"; do
             read -r tx ty < <(e2e_tile_origin "$i")
-            got+=("$(e2e_flag_at "$shot" "$tx" "$ty" "$ox" "$oy")")
+            if [ "$want" = ANY ]; then
+                got+=(ANY)
+            else
+                got+=("$(e2e_flag_at "$shot" "$tx" "$ty" "$ox" "$oy")")
+            fi
+            if [ "${got[i]}" = "$want" ] && [ -z "${E2E_FLAG_SEEN[i]:-}" ]; then
+                E2E_FLAG_SEEN[i]=$now
+            fi
             i=$((i + 1))
         done
         E2E_WAITED=$(e2e_elapsed "$(e2e_now)" "$start")
         [ "${got[*]}" = "$*" ] && return 0
         awk -v a="$E2E_WAITED" -v t="$timeout" 'BEGIN {exit !(a < t)}' ||
             e2e_fail "flags ${got[*]}, expected $* after ${timeout}s"
-        sleep 0.3
+        sleep 0.2
     done
+}
+E2E_FLAG_SEEN=()
+
+# Clicks the box of filter $2 in main window $1: 0 "Sem comunicação",
+# 1 "Comunicando e Atualizadas", 2 "Comunicando e Desatualizadas",
+# 3 "Desativadas" (17 px high boxes from client y 533, indicator at x 8).
+e2e_click_filter() {
+    local x0 y0 w h
+    read -r x0 y0 w h < <(e2e_window_geometry "$1")
+    e2e_click $((x0 + 8)) $((y0 + 528 + 5 + 17 * $2 + 8))
+}
+
+# Prints how many probes of address $1 the fake ping logged after the time
+# $2 (seconds since the epoch; default 0: all).
+e2e_probes() {
+    awk -v a="$1" -v t="${2:-0}" '$2 == a && $1 > t {n++} END {print n + 0}' "$E2E_PING_LOG"
 }
