@@ -12,6 +12,7 @@ E2E_TITLE="Pesagram - Painel de Monitoramento"
 E2E_PIDS=()
 E2E_XVFB=""
 E2E_TMP=""
+E2E_ON_EXIT=()
 
 e2e_log() { echo "e2e: $*" >&2; }
 
@@ -32,10 +33,20 @@ e2e_require_tools() {
     [ -x "${PAINEL_EXE:-}" ] || e2e_fail "PAINEL_EXE is not an executable: '${PAINEL_EXE:-}'"
 }
 
+# Runs command $1 (a string for eval) when the test ends, whatever the
+# outcome, after the processes it started are gone; last registered runs
+# first.
+e2e_on_exit() {
+    E2E_ON_EXIT=("$1" "${E2E_ON_EXIT[@]}")
+}
+
 e2e_cleanup() {
-    local pid
+    local pid cmd
     for pid in "${E2E_PIDS[@]}"; do
         kill -9 "$pid" 2>/dev/null || true
+    done
+    for cmd in "${E2E_ON_EXIT[@]}"; do
+        eval "$cmd" >/dev/null 2>&1 || true
     done
     if [ -n "$E2E_XVFB" ]; then
         kill "$E2E_XVFB" 2>/dev/null || true
@@ -97,6 +108,19 @@ e2e_fake_ping() {
     printf '#!/bin/sh\n%s\n' "$1" >"$E2E_TMP/fakebin/ping"
     chmod +x "$E2E_TMP/fakebin/ping"
     export PATH="$E2E_TMP/fakebin:$PATH"
+}
+
+# Takes the fake `ping` off PATH again: the program runs the real one. Only
+# for scales at 127.0.0.0/8, 255.255.255.255 or inside a network namespace
+# the test made itself.
+e2e_real_ping() {
+    local dir kept="" dirs=()
+    IFS=: read -r -a dirs <<<"$PATH"
+    for dir in "${dirs[@]}"; do
+        [ "$dir" = "$E2E_TMP/fakebin" ] || kept+="${kept:+:}$dir"
+    done
+    export PATH=$kept
+    command -v ping >/dev/null 2>&1 || { echo "SKIP: ping is not installed"; exit 77; }
 }
 
 # The path of the database file inside the private Wine prefix.
