@@ -4,6 +4,7 @@
 #include "RaiseListener.h"
 #include "UnitWait.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -25,6 +26,10 @@ bool CheckSecondInstance() {
                     QMessageBox::Ok);
     box.setAttribute(Qt::WA_QuitOnClose, false);
     box.exec();
+    // The box leaves the screen before the running panel is asked to come to
+    // the front: a box vanishing afterwards could take the focus with it.
+    box.hide();
+    QCoreApplication::processEvents();
     return true;
 }
 
