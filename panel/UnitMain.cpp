@@ -439,28 +439,27 @@ void TfrmMain::TimerUpdateTimer() {
     }
 }
 
-void TfrmMain::chkOfflineClick() {
+void TfrmMain::SetFilterOnAll(void (TMonitorThread::*Setter)(bool), bool Value) {
+    // Each tile follows at its thread's next presentation.
     if (MonitorThreadList)
         for (TMonitorThread* thread : *MonitorThreadList)
-            thread->SetShowOffline(chkOffline->isChecked());
+            (thread->*Setter)(Value);
+}
+
+void TfrmMain::chkOfflineClick() {
+    SetFilterOnAll(&TMonitorThread::SetShowOffline, chkOffline->isChecked());
 }
 
 void TfrmMain::chkOnlineClick() {
-    if (MonitorThreadList)
-        for (TMonitorThread* thread : *MonitorThreadList)
-            thread->SetShowOnline(chkOnline->isChecked());
+    SetFilterOnAll(&TMonitorThread::SetShowOnline, chkOnline->isChecked());
 }
 
 void TfrmMain::chkOutdatedClick() {
-    if (MonitorThreadList)
-        for (TMonitorThread* thread : *MonitorThreadList)
-            thread->SetShowOutdated(chkOutdated->isChecked());
+    SetFilterOnAll(&TMonitorThread::SetShowOutdated, chkOutdated->isChecked());
 }
 
 void TfrmMain::chkInactiveClick() {
-    if (MonitorThreadList)
-        for (TMonitorThread* thread : *MonitorThreadList)
-            thread->SetShowInactive(chkInactive->isChecked());
+    SetFilterOnAll(&TMonitorThread::SetShowInactive, chkInactive->isChecked());
 }
 
 void TfrmMain::FormClose() {

@@ -102,6 +102,8 @@ private:
     void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
 
     void ReleaseDatabase();
+    // Sets one filter flag of every thread, in list order.
+    void SetFilterOnAll(void (TMonitorThread::*Setter)(bool), bool Value);
 
     TFlowLayout* FFlowLayout = nullptr;
     bool FStartupAborted = false;
