@@ -131,7 +131,7 @@ e2e_database_path() {
 # Writes the fixture database at the fixed path with the project's writer:
 #   e2e_database --scales N   N loopback scales (0: an empty roster)
 #   e2e_database --demo       the demo database
-#   e2e_database SPEC.json    tables described in JSON
+#   e2e_database TABLES.json  tables described in JSON
 e2e_database() {
     if [ ! -x "${PAINEL_MDBWRITE:-}" ]; then
         echo "SKIP: the Access file writer is not built (PAINEL_MDBWRITE)"
@@ -305,7 +305,7 @@ exit 0"
 # Writes to $1 a JSON description of the Scale and Sect tables for mdbwrite.
 # Scales come from stdin, one a line: "SC_No|SC_Name|SC_IP|SECT_No|SC_Used|
 # SC_PLUUpdated" (the last two true or false); sectors 1..5 exist.
-e2e_scales_spec() {
+e2e_scales_tables() {
     local no name ip sect used updated sep=""
     {
         printf '{"tables":[{"name":"Scale","columns":['
@@ -329,16 +329,16 @@ e2e_scales_spec() {
 }
 
 # Rewrites the database at the fixed path from scale lines on stdin (see
-# e2e_scales_spec). The file is written next to it and moved in place, so
+# e2e_scales_tables). The file is written next to it and moved in place, so
 # that the program never reads a half-written file.
 e2e_scales_database() {
-    local spec=$E2E_TMP/scales.json db tmp
-    e2e_scales_spec "$spec"
+    local tables=$E2E_TMP/scales.json db tmp
+    e2e_scales_tables "$tables"
     db=$(e2e_database_path)
     tmp=$db.new
     mkdir -p "$(dirname "$db")"
     [ -x "${PAINEL_MDBWRITE:-}" ] || { echo "SKIP: the Access file writer is not built (PAINEL_MDBWRITE)"; exit 77; }
-    "$PAINEL_MDBWRITE" "$tmp" "$spec" >/dev/null || e2e_fail "cannot write the fixture database"
+    "$PAINEL_MDBWRITE" "$tmp" "$tables" >/dev/null || e2e_fail "cannot write the fixture database"
     mv -f "$tmp" "$db"
 }
 
