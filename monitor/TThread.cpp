@@ -124,6 +124,12 @@ void TThread::Terminate() {
     FSleepWake.notify_all();
 }
 
+void TThread::WakeUp() {
+    std::lock_guard<std::mutex> guard(FSleepLock);
+    FWakeUp = true;
+    FSleepWake.notify_all();
+}
+
 void TThread::SetThreadPriority(QThread::Priority value) {
     FPriority = value;
     if (isRunning())
@@ -140,7 +146,8 @@ void TThread::Sleep(quint32 MSecInterval) {
         return;
     std::unique_lock<std::mutex> lock(FSleepLock);
     FSleepWake.wait_for(lock, std::chrono::milliseconds(MSecInterval),
-                        [this] { return Terminated(); });
+                        [this] { return FWakeUp || Terminated(); });
+    FWakeUp = false;
 }
 
 void TThread::run() {

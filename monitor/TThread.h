@@ -28,6 +28,9 @@ public:
     // Stop request: sets the flag the body polls and ends the pacing wait.
     // Nothing else; any thread may call it.
     void Terminate();
+    // Ends the pacing wait in progress, or the next one when the body is not
+    // waiting right now, without asking for a stop. Any thread may call it.
+    void WakeUp();
     bool Terminated() const { return FTerminated.load(); }
 
     // When set (the default), the object deletes itself once its body has
@@ -63,8 +66,8 @@ public:
 protected:
     // The thread body.
     virtual void Execute() = 0;
-    // Returns when `MSecInterval` milliseconds have passed or a stop is
-    // requested; 0 returns at once.
+    // Returns when `MSecInterval` milliseconds have passed, a stop is
+    // requested or WakeUp is called; 0 returns at once.
     void Sleep(quint32 MSecInterval);
     void StartUnlessSuspended(bool CreateSuspended);
 
@@ -78,4 +81,5 @@ private:
     QThread::Priority FPriority = QThread::InheritPriority;
     std::mutex FSleepLock;
     std::condition_variable FSleepWake;
+    bool FWakeUp = false; // guarded by FSleepLock
 };

@@ -326,8 +326,12 @@ void TMonitorThread::LoadImage(TImage* Image, const QString& RSName) {
 void TMonitorThread::Execute() {
     PostFirstFill();
     while (!Terminated()) {
-        MonitorPass();
-        Sleep(100);
+        const bool filterChanged = FFilterChanged.exchange(false, std::memory_order_relaxed);
+        if (MonitorPass() == 0 && filterChanged)
+            UpdateControls(false);
+        // The pass ran everything that was due: the thread sleeps until the
+        // next check or probe, a filter change or a stop request.
+        Sleep(NextPassWait());
     }
     if (QFileInfo(FPingResultFile).isFile())
         QFile::remove(FPingResultFile);
@@ -347,6 +351,35 @@ quint8 TMonitorThread::MonitorPass() {
     if (counter > 0)
         UpdateControls(false);
     return counter;
+}
+
+namespace {
+
+// Milliseconds from `Now` until whole seconds elapsed since `Last` exceed
+// `IntervalMs` / 1000 (0 when they already do).
+qint64 MSecsUntilDue(const QDateTime& Now, const QDateTime& Last, quint32 IntervalMs) {
+    const qint64 elapsed = Now.toMSecsSinceEpoch() - Last.toMSecsSinceEpoch();
+    if (elapsed < 0)
+        return 0; // the clock went back: the next pass decides
+    const qint64 dueAfter = (static_cast<qint64>(IntervalMs) / 1000 + 1) * 1000;
+    return qMax<qint64>(0, dueAfter - elapsed);
+}
+
+} // namespace
+
+quint32 TMonitorThread::NextPassWait() const {
+    const QDateTime now = Now();
+    qint64 wait = MSecsUntilDue(now, FLastUpdateCheck, FUpdateCheckInterval);
+    if (UpdateStatus.update_status != susInactive)
+        wait = qMin(wait, MSecsUntilDue(now, FLastPing, PingInterval()));
+    return static_cast<quint32>(qBound<qint64>(100, wait, MaxPassWait));
+}
+
+void TMonitorThread::SetFilter(std::atomic<bool>& Flag, bool Value) {
+    if (Flag.exchange(Value, std::memory_order_relaxed) == Value)
+        return;
+    FFilterChanged.store(true, std::memory_order_relaxed);
+    WakeUp();
 }
 
 void TMonitorThread::Ping() {

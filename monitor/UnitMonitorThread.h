@@ -138,14 +138,16 @@ public:
     void SetImageCommStatus(TImage* Value) { FImageFlagStatus = Value; }
     QWidget* ControlContainer() const { return FControlContainer; }
     void SetControlContainer(QWidget* Value) { FControlContainer = Value; }
+    // The filter flags. Changing one wakes the running body, which presents
+    // the tile with it at once instead of at its next due check or probe.
     bool ShowOffline() const { return FShowOffline.load(std::memory_order_relaxed); }
-    void SetShowOffline(bool Value) { FShowOffline.store(Value, std::memory_order_relaxed); }
+    void SetShowOffline(bool Value) { SetFilter(FShowOffline, Value); }
     bool ShowOnline() const { return FShowOnline.load(std::memory_order_relaxed); }
-    void SetShowOnline(bool Value) { FShowOnline.store(Value, std::memory_order_relaxed); }
+    void SetShowOnline(bool Value) { SetFilter(FShowOnline, Value); }
     bool ShowOutdated() const { return FShowOutdated.load(std::memory_order_relaxed); }
-    void SetShowOutdated(bool Value) { FShowOutdated.store(Value, std::memory_order_relaxed); }
+    void SetShowOutdated(bool Value) { SetFilter(FShowOutdated, Value); }
     bool ShowInactive() const { return FShowInactive.load(std::memory_order_relaxed); }
-    void SetShowInactive(bool Value) { FShowInactive.store(Value, std::memory_order_relaxed); }
+    void SetShowInactive(bool Value) { SetFilter(FShowInactive, Value); }
     QString ScaleID() const { return FScaleID; }
     void SetScaleID(const QString& Value) { FScaleID = Value; }
 
@@ -157,6 +159,13 @@ protected:
     void Execute() override;
     // One pass of the monitor loop; gives the pass counter.
     quint8 MonitorPass();
+    // How long the loop may wait after a pass: until the next activity check
+    // or probe is due (a probe is never due for an inactive scale, whose look
+    // only an activity check or a filter change can alter), at least the
+    // 100 ms pacing and at most one activity check period, so that a wall
+    // clock set back or forward is noticed within that period.
+    quint32 NextPassWait() const;
+    static constexpr quint32 MaxPassWait = 6000;
     void Ping();
     void CheckStatus();
     // true: the presentation body on the GUI thread, waiting for it; false:
@@ -181,6 +190,7 @@ private:
     void FirstStage();
     QDateTime Now() const;
     TTileLook CurrentLook() const;
+    void SetFilter(std::atomic<bool>& Flag, bool Value);
     void PostFirstFill();
     void PostLook(const TTileLook& Look);
 
@@ -211,6 +221,7 @@ private:
     std::atomic<bool> FShowOnline{false};
     std::atomic<bool> FShowOutdated{false};
     std::atomic<bool> FShowInactive{false};
+    std::atomic<bool> FFilterChanged{false}; // since the body last looked
     TFDConnection* FFDConnection = nullptr;
 
     TClock FClock;

@@ -21,6 +21,7 @@ public:
     using TMonitorThread::LastPing;
     using TMonitorThread::LastUpdateCheck;
     using TMonitorThread::MonitorPass;
+    using TMonitorThread::NextPassWait;
     using TMonitorThread::Ping;
     using TMonitorThread::PingCommand;
     using TMonitorThread::PingFailCount;

@@ -125,6 +125,34 @@ private slots:
         QVERIFY(t.Terminated() && t.Finished());
     }
 
+    // A wake-up ends the wait in progress, or the next one, and asks for no
+    // stop.
+    void wakeUpEndsTheWaitOnly() {
+        std::atomic<int> returns{0};
+        std::atomic<bool> go{false};
+        TBodyThread t([&](TBodyThread& self) {
+            while (!go)
+                QThread::msleep(1);
+            while (!self.Terminated()) {
+                self.Sleep(600000);
+                ++returns;
+            }
+        });
+        t.SetFreeOnTerminate(false);
+        t.WakeUp(); // before the body waits: ends its first wait
+        t.Start();
+        go = true;
+        QTRY_COMPARE(int(returns), 1);
+        QTest::qWait(100);
+        QCOMPARE(int(returns), 1);
+        t.WakeUp();
+        QTRY_COMPARE(int(returns), 2);
+        QVERIFY(!t.Terminated() && !t.Finished());
+        t.Terminate();
+        t.WaitFor();
+        QCOMPARE(int(returns), 3);
+    }
+
     // While the GUI thread waits, it serves the blocking calls and nothing
     // else.
     void waitForServesSynchronizeOnly() {
@@ -227,6 +255,46 @@ private slots:
         QCOMPARE(FPing->Calls(a), 6);
     }
 
+    // The wait after a pass runs until the next check or probe is due, within
+    // the 100 ms pacing and the longest wait.
+    void nextPassWait() {
+        const QString a = QStringLiteral("10.9.4.3");
+        FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
+        auto t = MakeMonitor(a);
+        TFakeClock clock(QDateTime::currentDateTime());
+        const QDateTime t0 = clock.Now();
+        TScalarAnswers db;
+        t->SetClock(clock.Function());
+        t->SetScalarQuery(db.Function());
+        QCOMPARE(int(t->MonitorPass()), 2); // check and probe at t0
+        struct TStep {
+            qint64 msAfter;
+            quint32 wait;
+        };
+        // The check is due at 6000 ms, the probe at 11000 ms; a clock set
+        // back or forward makes them due.
+        for (const TStep& s : {TStep{0, 6000}, TStep{5200, 800}, TStep{5950, 100}, TStep{6000, 100},
+                               TStep{-1, 100}, TStep{-3600000, 100}, TStep{3600000, 100}}) {
+            clock.Set(t0.addMSecs(s.msAfter));
+            QVERIFY2(t->NextPassWait() == s.wait, QByteArray::number(s.msAfter));
+        }
+        // A failed probe at 11000 ms is retried 1000 ms later.
+        FPing->SetOutput(a, LinuxNoReply(a));
+        clock.Set(t0.addMSecs(11000));
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(t->PingInterval(), quint16(500));
+        clock.Set(t0.addMSecs(11300));
+        QCOMPARE(t->NextPassWait(), quint32(700));
+        // An inactive scale waits for its next check alone, although its
+        // probe is due.
+        db.Used = false;
+        clock.Set(t0.addMSecs(17000));
+        QCOMPARE(int(t->MonitorPass()), 2);
+        QCOMPARE(t->UpdateStatus.update_status, susInactive);
+        clock.Set(t0.addMSecs(22200));
+        QCOMPARE(t->NextPassWait(), quint32(800));
+    }
+
     void inactiveScale() {
         const QString a = QStringLiteral("10.9.4.2");
         FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
@@ -299,6 +367,44 @@ private slots:
         t->WaitFor();
         QVERIFY(timer.elapsed() < 2000);
         QVERIFY(!QFileInfo::exists(t->PingResultFile()));
+    }
+
+    // With nothing due the body sleeps instead of going round ten times a
+    // second, and a filter change still reaches the tile at once.
+    void idleUntilDueAndFilterWakes() {
+        const QString a = QStringLiteral("10.9.5.4");
+        FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
+        auto t = MakeMonitor(a);
+        TScalarAnswers db;
+        t->SetScalarQuery(db.Function());
+        std::atomic<int> clockReads{0};
+        t->SetClock([&clockReads] {
+            ++clockReads;
+            return QDateTime::currentDateTime();
+        });
+        TTile tile;
+        tile.Bind(*t);
+        t->Start();
+        QTRY_COMPARE(tile.Status->text(), QStringLiteral("Comunicando"));
+        QVERIFY(!tile.Container->isHidden());
+
+        // The next check is about 6 s away: a 100 ms pacing would read the
+        // clock some 30 times in 1.5 s.
+        const int before = clockReads;
+        QTest::qWait(1500);
+        QVERIFY2(clockReads - before < 12, QByteArray::number(clockReads - before));
+        QCOMPARE(db.Count(), 2);
+
+        for (bool show : {false, true}) {
+            QElapsedTimer timer;
+            timer.start();
+            t->SetShowOnline(show);
+            QTRY_VERIFY_WITH_TIMEOUT(tile.Container->isHidden() == !show, 2000);
+            QVERIFY2(timer.elapsed() < 1000, QByteArray::number(timer.elapsed()));
+        }
+        QCOMPARE(db.Count(), 2); // presented without a check or probe
+        t->Terminate();
+        t->WaitFor();
     }
 
     void endWithoutResultFile() {
