@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# A second start while the first panel is still closing (its last thread held
+# in a slow ping): the second shows the already-started message and ends with
+# code 0, the first finishes its close and ends with code 0, and a start after
+# that runs normally.
+set -euo pipefail
+source "$PAINEL_SOURCE_DIR/tests/e2e/lib.sh"
+e2e_init
+e2e_database --scales 2
+# 127.0.0.2 answers only after 8 s; the others at once.
+e2e_fake_ping 'for a; do addr=$a; done
+[ "$addr" = 127.0.0.2 ] && sleep 8
+echo "64 bytes from $addr: icmp_seq=1 ttl=64 time=0.3 ms"'
+
+e2e_start
+first=$E2E_LAST_PID
+main=$(e2e_wait_window "$E2E_TITLE" 30 "$first") || e2e_fail "the first panel did not open"
+sleep 1 # both threads in their first ping
+e2e_click_sair "$main"
+e2e_wait_window "Aguarde" 10 "$first" >/dev/null || e2e_fail "no wait dialog while closing"
+
+e2e_start
+second=$E2E_LAST_PID
+box=$(e2e_wait_window "PainelPesagram" 20 "$second") || e2e_fail "the second start showed no box"
+e2e_running "$first" || e2e_fail "the first panel ended before the second start's box"
+e2e_press_return "$box"
+e2e_wait_exit "$second" 20
+[ "$E2E_RC" = 0 ] || e2e_fail "exit code of the second start: $E2E_RC"
+
+e2e_wait_exit "$first" 30
+[ "$E2E_RC" = 0 ] || e2e_fail "exit code of the closing panel: $E2E_RC"
+
+e2e_start
+third=$E2E_LAST_PID
+win=$(e2e_wait_window "$E2E_TITLE" 30 "$third") || e2e_fail "a start after the close did not open"
+e2e_window_exists "PainelPesagram" "$third" && e2e_fail "a start after the close showed the box"
+e2e_click_sair "$win"
+e2e_wait_exit "$third" 60
+[ "$E2E_RC" = 0 ] || e2e_fail "exit code after Sair: $E2E_RC"
+echo "PASS"
