@@ -108,6 +108,25 @@ bool UsageMapReadable(MdbHandle* mdb, guint32 tdefPage) {
     return (type == 0 && len >= 5) || (type == 1 && len >= 5);
 }
 
+// Access (Jet 4 and later) stores text as UTF-16, where a character outside
+// the Basic Multilingual Plane takes a surrogate pair. libmdb decodes it as
+// UCS-2, which has no such pairs, and turns each half into '?': decode it as
+// UTF-16 instead (must happen before anything is read, catalog names too).
+void DecodeTextAsUtf16(MdbHandle* mdb) {
+#if MDBTOOLS_H_HAVE_ICONV_H
+    if (IS_JET3(mdb))
+        return;
+    const iconv_t utf16 = iconv_open("UTF-8", "UTF-16LE");
+    if (utf16 == reinterpret_cast<iconv_t>(-1))
+        return; // keep libmdb's own decoding
+    if (mdb->iconv_in != reinterpret_cast<iconv_t>(-1))
+        iconv_close(mdb->iconv_in);
+    mdb->iconv_in = utf16;
+#else
+    (void)mdb;
+#endif
+}
+
 bool SameName(const char* a, const std::string& b) {
     if (b == a)
         return true;
@@ -269,6 +288,7 @@ void TMdbReaderEngine::OpenFile() {
     if (!mdb)
         throw TDbEngineError("The file " + Quoted(FPath) +
                              " cannot be read as an Access database.");
+    DecodeTextAsUtf16(mdb);
     if (!UsageMapReadable(mdb, 2) || !mdb_read_catalog(mdb, MDB_ANY) || mdb->num_catalog == 0) {
         mdb_close(mdb);
         Damaged(FPath, "its system catalog cannot be read");
