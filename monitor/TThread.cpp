@@ -70,6 +70,41 @@ void WakeGuiLocked(TFacility& f, QCoreApplication* app) {
     QMetaObject::invokeMethod(DispatcherLocked(f, app), "Dispatch", Qt::QueuedConnection);
 }
 
+// Carries out pending blocking calls until none is left or `Budget` has
+// passed; true when some are left.
+bool ServeSynchronize(std::chrono::steady_clock::duration Budget) {
+    TFacility& f = Facility();
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        TSyncRequest* request = nullptr;
+        {
+            std::lock_guard<std::mutex> guard(f.Lock);
+            if (f.Pending.empty())
+                return false;
+            if (std::chrono::steady_clock::now() - start >= Budget)
+                return true;
+            request = f.Pending.front();
+            f.Pending.pop_front();
+        }
+        try {
+            request->Method();
+        } catch (...) {
+            request->Failure = std::current_exception();
+        }
+        // Signalled under the lock: the caller cannot leave (and free the
+        // request) before the signal has been given.
+        std::lock_guard<std::mutex> guard(f.Lock);
+        request->Done = true;
+        request->DoneSignal.notify_one();
+    }
+}
+
+// How long one turn of the event loop serves blocking calls. Many threads
+// whose checks fall due together (a roster of hundreds) would otherwise hold
+// the GUI thread for their whole burst; past this budget the rest is served
+// at the next turn, after timers, input and painting.
+constexpr std::chrono::milliseconds DispatchBudget(8);
+
 void TGuiDispatcher::Dispatch() {
     TFacility& f = Facility();
     std::deque<std::function<void()>> queued;
@@ -78,13 +113,18 @@ void TGuiDispatcher::Dispatch() {
         f.WakePosted = false;
         queued.swap(f.Queued);
     }
-    TThread::CheckSynchronize();
+    const bool more = ServeSynchronize(DispatchBudget);
     for (std::function<void()>& method : queued) {
         try {
             method();
         } catch (...) {
             // Nobody waits for a queued method: its failure goes nowhere.
         }
+    }
+    if (more) {
+        std::lock_guard<std::mutex> guard(f.Lock);
+        if (QCoreApplication* app = QCoreApplication::instance())
+            WakeGuiLocked(f, app);
     }
 }
 
@@ -226,27 +266,7 @@ void TThread::Queue(std::function<void()> Method) {
 }
 
 void TThread::CheckSynchronize() {
-    TFacility& f = Facility();
-    for (;;) {
-        TSyncRequest* request = nullptr;
-        {
-            std::lock_guard<std::mutex> guard(f.Lock);
-            if (f.Pending.empty())
-                return;
-            request = f.Pending.front();
-            f.Pending.pop_front();
-        }
-        try {
-            request->Method();
-        } catch (...) {
-            request->Failure = std::current_exception();
-        }
-        // Signalled under the lock: the caller cannot leave (and free the
-        // request) before the signal has been given.
-        std::lock_guard<std::mutex> guard(f.Lock);
-        request->Done = true;
-        request->DoneSignal.notify_one();
-    }
+    ServeSynchronize(std::chrono::steady_clock::duration::max());
 }
 
 #include "TThread.moc"

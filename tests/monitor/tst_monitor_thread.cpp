@@ -175,6 +175,36 @@ private slots:
         QTRY_VERIFY(otherEventRan);
     }
 
+    // A burst of blocking calls does not hold the event loop: other events
+    // get their turn between parts of it.
+    void synchronizeBurstYieldsToEvents() {
+        const int n = 16;
+        std::mutex lock;
+        QStringList order;
+        std::vector<std::unique_ptr<TBodyThread>> threads;
+        for (int i = 0; i < n; ++i) {
+            threads.push_back(std::make_unique<TBodyThread>([&](TBodyThread&) {
+                TThread::Synchronize([&] {
+                    QTest::qSleep(3);
+                    std::lock_guard<std::mutex> guard(lock);
+                    order << QStringLiteral("call");
+                });
+            }));
+            threads.back()->SetFreeOnTerminate(false);
+            threads.back()->Start();
+        }
+        QTest::qSleep(200); // every call is pending now
+        QTimer::singleShot(0, this, [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            order << QStringLiteral("event");
+        });
+        QTRY_COMPARE(order.size(), n + 1);
+        const qsizetype at = order.indexOf(QStringLiteral("event"));
+        QVERIFY2(at > 0 && at < n, qPrintable(QString::number(at)));
+        for (auto& t : threads)
+            t->WaitFor();
+    }
+
     void waitForNeverStartedOrEnded() {
         TBodyThread never([](TBodyThread&) {});
         never.SetFreeOnTerminate(false);
