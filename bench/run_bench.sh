@@ -203,6 +203,7 @@ table() {
     row "Atualiza, median of the refreshes (ms)" "" refresh_median_ms 1
     row "Atualiza, max of the refreshes (ms)" "< 1000" refresh_max_ms 1
     row "resident memory growth over the refreshes (MiB)" "< 5" rss_growth_mib 2
+    row "heap in use, growth over the refreshes (MiB)" "" heap_in_use_growth_mib 2
     row "filter hiding half the tiles: layout again (ms)" "< 50" f_filter_layout_ms 1
     row "filter hiding half the tiles: layout and paint (ms)" "" f_filter_layout_paint_ms 1
     row "filter click to tiles hidden and laid out, end to end (ms)" "" f_filter_click_to_laid_out_ms 0
@@ -211,7 +212,7 @@ table() {
 {
     echo "Machine: $(uname -srm), $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores; Qt $(dpkg-query -W -f '${Version}' libqt6core6 2>/dev/null)"
     echo "Date: $(date -u '+%Y-%m-%d %H:%M UTC'); commit $(git -C "$SRC" rev-parse --short HEAD 2>/dev/null)"
-    echo "Steady window: $SECONDS_STEADY s; refreshes: $REFRESHES; whole run: $TOTAL_S s"
+    echo "Steady window: $SECONDS_STEADY s; refreshes: $REFRESHES; whole run: $TOTAL_S s; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
     echo
     table
 } >"$E2E_TMP/table.md"

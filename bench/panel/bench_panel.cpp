@@ -26,6 +26,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <vector>
 
 namespace {
@@ -48,6 +51,16 @@ TCpu ReadCpu() {
     cpu.Self = (fields.value(11).toDouble() + fields.value(12).toDouble()) / tick;
     cpu.Children = (fields.value(13).toDouble() + fields.value(14).toDouble()) / tick;
     return cpu;
+}
+
+// Bytes the allocator has handed out and not got back (glibc), in MiB.
+double HeapInUseMiB() {
+#ifdef __GLIBC__
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks + info.hblkhd) / (1024.0 * 1024.0);
+#else
+    return 0;
+#endif
 }
 
 double RssMiB() {
@@ -179,6 +192,7 @@ int Steady(TfrmMain& frm, int seconds, int refreshes) {
 
     std::vector<double> refresh;
     const double rssBefore = RssMiB();
+    const double heapBefore = HeapInUseMiB();
     for (int i = 0; i < refreshes; ++i) {
         QElapsedTimer r;
         r.start();
@@ -197,6 +211,15 @@ int Steady(TfrmMain& frm, int seconds, int refreshes) {
         Print("refreshes", double(refreshes));
         Print("rss_after_refreshes_mib", RssMiB());
         Print("rss_growth_mib", RssMiB() - rssBefore);
+        Print("heap_in_use_growth_mib", HeapInUseMiB() - heapBefore);
+#ifdef __GLIBC__
+        // What of the growth is free memory the allocator keeps rather than
+        // memory in use.
+        malloc_trim(0);
+        if (qEnvironmentVariableIsSet("BENCH_MALLOC_STATS"))
+            malloc_stats();
+        Print("rss_growth_after_trim_mib", RssMiB() - rssBefore);
+#endif
     }
 
     QElapsedTimer c;
