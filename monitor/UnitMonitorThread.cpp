@@ -324,6 +324,13 @@ void TMonitorThread::LoadImage(TImage* Image, const QString& RSName) {
 }
 
 void TMonitorThread::Execute() {
+    // The ping result file goes with the thread however the body ends, also
+    // when a failed activity check ends it: no temporary file is left behind.
+    struct TRemoveResultFile {
+        const QString& File;
+        ~TRemoveResultFile() { QFile::remove(File); }
+    } removeResultFile{FPingResultFile};
+
     PostFirstFill();
     while (!Terminated()) {
         const bool filterChanged = FFilterChanged.exchange(false, std::memory_order_relaxed);
@@ -333,8 +340,6 @@ void TMonitorThread::Execute() {
         // next check or probe, a filter change or a stop request.
         Sleep(NextPassWait());
     }
-    if (QFileInfo(FPingResultFile).isFile())
-        QFile::remove(FPingResultFile);
 }
 
 quint8 TMonitorThread::MonitorPass() {
@@ -387,6 +392,9 @@ void TMonitorThread::Ping() {
         const QString commandLine =
             FPingCommand + FIPAddress + QStringLiteral(" > ") +
             QString::fromStdString(platform::QuotePathForShell(FPingResultFile.toStdString()));
+        // Whatever stands at the file's name goes first, so that the
+        // redirection makes a new file and never writes through a link.
+        QFile::remove(FPingResultFile);
         bool started = false;
         try {
             started = ExecuteAndWait(commandLine);
