@@ -4,6 +4,7 @@
 // path, and a closer for the message boxes the panel opens.
 
 #include "MdbWriter.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,13 +53,8 @@ public:
                 "esac\n"
                 "exit 0\n")
                 .arg(FDir.path());
-        QFile f(FDir.filePath(QStringLiteral("ping")));
-        f.open(QIODevice::WriteOnly);
-        f.write(script.toUtf8());
-        f.close();
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        FOldPath = qgetenv("PATH");
-        qputenv("PATH", (FDir.path() + QLatin1Char(':')).toUtf8() + FOldPath);
+        testsupport::InstallCommand(FDir.path(), QStringLiteral("ping"), script.toUtf8());
+        FOldPath = testsupport::PrependToPath(FDir.path());
     }
     ~THardPing() { qputenv("PATH", FOldPath); }
     THardPing(const THardPing&) = delete;

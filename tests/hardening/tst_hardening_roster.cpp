@@ -95,8 +95,7 @@ private slots:
         FDatabase = FRoot.filePath(
             QStringLiteral("prefix/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"));
         FRunDir = FRoot.filePath(QStringLiteral("run"));
-        QDir().mkpath(FRunDir);
-        QFile::setPermissions(FRunDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        testsupport::MakePrivateDir(FRunDir);
         qputenv("XDG_RUNTIME_DIR", FRunDir.toUtf8());
         FPing = std::make_unique<THardPing>();
     }

@@ -4,6 +4,7 @@
 // panel builds, and a fake `ping` placed first on PATH.
 
 #include "TImage.h"
+#include "TestSupport.h"
 #include "UnitMonitorThread.h"
 
 #include <QDateTime>
@@ -111,12 +112,8 @@ public:
                            "[ -f \"$d/$addr.out\" ] && cat \"$d/$addr.out\"\n"
                            "exit 0\n")
                 .arg(FDir.path());
-        QFile f(FDir.filePath(QStringLiteral("ping")));
-        f.open(QIODevice::WriteOnly);
-        f.write(script.toUtf8());
-        f.close();
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        qputenv("PATH", (FDir.path() + QLatin1Char(':')).toUtf8() + qgetenv("PATH"));
+        testsupport::InstallCommand(FDir.path(), QStringLiteral("ping"), script.toUtf8());
+        testsupport::PrependToPath(FDir.path());
     }
 
     void SetOutput(const QString& address, const QString& output) {

@@ -6,6 +6,7 @@
 #include "PainelApplication.h"
 #include "TImage.h"
 #include "TPanel.h"
+#include "TestSupport.h"
 #include "ToolButton.h"
 #include "UnitDMMain.h"
 #include "UnitMain.h"
@@ -144,25 +145,20 @@ private slots:
         qputenv("WINEPREFIX", FRoot.filePath(QStringLiteral("prefix")).toUtf8());
         FDatabase = FRoot.filePath(
             QStringLiteral("prefix/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"));
-        QDir().mkpath(FRoot.filePath(QStringLiteral("run")));
-        QFile::setPermissions(FRoot.filePath(QStringLiteral("run")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        testsupport::MakePrivateDir(FRoot.filePath(QStringLiteral("run")));
         qputenv("XDG_RUNTIME_DIR", FRoot.filePath(QStringLiteral("run")).toUtf8());
 
         // Every address answers at once, or after the delay in bin/delay.
-        QDir().mkpath(FRoot.filePath(QStringLiteral("bin")));
-        const QString ping = FRoot.filePath(QStringLiteral("bin/ping"));
-        QFile script(ping);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\n"
-                     "for a; do addr=$a; done\n"
-                     "d=$(dirname \"$0\")/delay\n"
-                     "[ -f \"$d\" ] && sleep \"$(cat \"$d\")\" && exit 1\n"
-                     "echo \"PING $addr ($addr) 56(84) bytes of data.\"\n"
-                     "echo \"64 bytes from $addr: icmp_seq=1 ttl=64 time=0.3 ms\"\n");
-        script.close();
-        QFile::setPermissions(ping, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("PATH", FRoot.filePath(QStringLiteral("bin")).toUtf8() + ":" + qgetenv("PATH"));
+        const QString bin = FRoot.filePath(QStringLiteral("bin"));
+        QVERIFY(testsupport::InstallCommand(
+            bin, QStringLiteral("ping"),
+            "#!/bin/sh\n"
+            "for a; do addr=$a; done\n"
+            "d=$(dirname \"$0\")/delay\n"
+            "[ -f \"$d\" ] && sleep \"$(cat \"$d\")\" && exit 1\n"
+            "echo \"PING $addr ($addr) 56(84) bytes of data.\"\n"
+            "echo \"64 bytes from $addr: icmp_seq=1 ttl=64 time=0.3 ms\"\n"));
+        testsupport::PrependToPath(bin);
     }
 
     void init() { SetPingDelay({}); }
