@@ -106,8 +106,8 @@ bool AllPresented(TfrmMain& frm) {
     for (TPanel* tile : Tiles(frm)) {
         for (QLabel* label : tile->findChildren<QLabel*>()) {
             if (label->objectName().startsWith(QLatin1String("lblStatus")) &&
-                (label->text() == QLatin1String("Aguardando") ||
-                 label->text() == QLatin1String("Comunicação")))
+                (label->text() == QStringLiteral("Aguardando") ||
+                 label->text() == QStringLiteral("Comunicação")))
                 return false;
         }
     }
