@@ -12,9 +12,9 @@
 # wait of one ping) and prints no reply. Then:
 #   - the real program (PainelPesagram) under Xvfb, seen from outside: CPU from
 #     /proc/<pid>/stat over S seconds with all answering, without and with the
-#     ping children; resident memory after start-up; the time from a click on
-#     "Sair" to the end of the process, with 0 and with 50 scales not
-#     answering;
+#     ping children; resident memory after start-up and after R clicks on
+#     "Atualizar"; the time from a click on "Sair" to the end of the process,
+#     with 0 and with 50 scales not answering;
 #   - bench_panel, which drives the same main window in a process of its own:
 #     roster build, lateness of a 10 ms timer on the GUI thread over S
 #     seconds, the activity check's queries, Atualiza, memory over R
@@ -108,6 +108,26 @@ close_ms() {
 
 declare -A R # R[key,N] = value
 
+# Clicks "Atualizar" of window $1 (process $2, N = $3) REFRESHES times, each
+# time after the last rebuild has had time to finish and present its tiles,
+# and records the resident memory before and after.
+refresh_clicks() {
+    local win=$1 pid=$2 n=$3 x y w h r0 i gap=1
+    [ "$n" -ge 1000 ] && gap=2
+    read -r x y w h < <(e2e_window_geometry "$win")
+    # Moved once: xdotool's --sync waits for a motion that never comes when
+    # the pointer is already there.
+    xdotool mousemove $((x + w - 127)) $((y + h - 41))
+    sleep 0.5
+    r0=$(rss_mib "$pid")
+    for ((i = 0; i < REFRESHES; i++)); do
+        xdotool click 1
+        sleep "$gap"
+    done
+    sleep 5
+    R[out_rss_refresh,$n]=$(awk -v a="$r0" -v b="$(rss_mib "$pid")" 'BEGIN {printf "%.2f", b - a}')
+}
+
 # The real program with all scales answering: CPU, memory, close.
 outside_steady() {
     local n=$1 pid win a b c d t0 t1
@@ -125,6 +145,7 @@ outside_steady() {
     R[out_cpu_self,$n]=$(awk -v s=$((c - a)) -v t=$TICK -v w=$((t1 - t0)) 'BEGIN {printf "%.2f", 100 * s / t / (w / 1e9)}')
     R[out_cpu_all,$n]=$(awk -v s=$((c - a + d - b)) -v t=$TICK -v w=$((t1 - t0)) 'BEGIN {printf "%.2f", 100 * s / t / (w / 1e9)}')
     R[out_threads,$n]=$(awk '/^Threads:/ {print $2}' "/proc/$pid/status")
+    refresh_clicks "$win" "$pid" "$n"
     close_ms "$win" "$pid"
     R[out_close0,$n]=$CLOSE_MS
 }
@@ -190,6 +211,7 @@ table() {
     row "panel CPU, steady, with ping children (% of one core)" "report" out_cpu_all 2
     row "panel threads" "" out_threads 0
     row "resident memory after start-up (MiB)" "< 150" out_rss 1
+    row "resident memory growth over $REFRESHES clicks on \"Atualizar\" (MiB)" "< 5" out_rss_refresh 2
     row "close from \"Sair\" to exit, all answering (ms)" "" out_close0 0
     row "close from \"Sair\" to exit, $SLOW not answering (ms)" "<= 4800" out_close50 0
     row "GUI thread: 10 ms timer lateness, median (ms)" "" late_median_ms 2

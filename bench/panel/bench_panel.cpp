@@ -198,7 +198,8 @@ int Steady(TfrmMain& frm, int seconds, int refreshes) {
         r.start();
         frm.Atualiza();
         refresh.push_back(r.nsecsElapsed() / 1e6);
-        RunUntil([&] { return AllPresented(frm); }, 10000);
+        if (!RunUntil([&] { return AllPresented(frm); }, 10000))
+            std::fprintf(stderr, "refresh %d: not every tile was presented within 10 s\n", i + 1);
         if (i == 0)
             RunFor(1000); // the first refresh settles like the start
     }
