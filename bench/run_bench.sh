@@ -20,7 +20,9 @@
 #     seconds, the activity check's queries, Atualiza, memory over R
 #     refreshes, and the layout after a filter click that hides half the
 #     tiles.
-# --quick: 30 scales, 3 s windows, 3 refreshes (a smoke run of a few seconds).
+# --quick: 30 scales, 3 s windows, 3 refreshes (a smoke run of about half a
+# minute, which CI runs). The script ends with 1, and leaves results.md alone,
+# when a measure gives no figure.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 SRC=$(cd "$HERE/.." && pwd)
@@ -194,6 +196,8 @@ TOTAL_S=$((($(now_ns) - START) / 1000000000))
 
 fmt() { printf '%.*f' "$2" "${1:-nan}" 2>/dev/null || echo "${1:--}"; }
 
+MISSING=0 # measures that gave no figure
+
 table() {
     local n
     printf '| measure | target at 300 |'
@@ -204,7 +208,10 @@ table() {
     row() { # label target key digits
         local label=$1 target=$2 key=$3 digits=$4
         printf '| %s | %s |' "$label" "$target"
-        for n in $SIZES; do printf ' %s |' "$(fmt "${R[$key,$n]:-}" "$digits")"; done
+        for n in $SIZES; do
+            [ -n "${R[$key,$n]:-}" ] || MISSING=$((MISSING + 1))
+            printf ' %s |' "$(fmt "${R[$key,$n]:-}" "$digits")"
+        done
         printf '\n'
     }
     row "panel CPU, steady, without ping children (% of one core)" "< 2" out_cpu_self 2
@@ -239,6 +246,14 @@ table() {
     table
 } >"$E2E_TMP/table.md"
 cat "$E2E_TMP/table.md"
+if [ -s "$E2E_TMP/bench.log" ]; then
+    echo "bench_panel said:" >&2
+    cat "$E2E_TMP/bench.log" >&2
+fi
+if [ "$MISSING" -gt 0 ]; then
+    echo "bench: $MISSING measures gave no figure; results.md left as it was" >&2
+    exit 1
+fi
 if [ "$WRITE" = 1 ]; then
     {
         echo "# Benchmark results"
