@@ -101,7 +101,7 @@ private slots:
     void demoDatabase();
     void scaleTables_data();
     void scaleTables();
-    void commandLineSpec();
+    void commandLineTablesFile();
     void commandLineErrors_data();
     void commandLineErrors();
 };
@@ -586,7 +586,7 @@ void TestMdbWriter::scaleTables() {
     QCOMPARE(Export(file, "Sect").size(), 5);
 }
 
-void TestMdbWriter::commandLineSpec() {
+void TestMdbWriter::commandLineTablesFile() {
     const QString tables = FPath("tables.json");
     QFile f(tables);
     QVERIFY(f.open(QIODevice::WriteOnly));
