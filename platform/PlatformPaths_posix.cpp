@@ -44,9 +44,13 @@ std::string HomeDirectory() {
 
 } // namespace
 
-std::string PingCommandFront() { return "LC_ALL=C ping -n -c 1 -W 4 "; }
+std::string PingCommandFront() {
+    return "LC_ALL=C ping -n -c 1 -W 4 ";
+}
 
-TPingMarkers PingMarkers() { return {"bytes from", "time", "ms"}; }
+TPingMarkers PingMarkers() {
+    return {"bytes from", "time", "ms"};
+}
 
 std::string PingResultDirectory() {
     static std::once_flag once;
@@ -76,7 +80,9 @@ std::string PingResultDirectory() {
     return dir;
 }
 
-std::string PathSeparator() { return "/"; }
+std::string PathSeparator() {
+    return "/";
+}
 
 std::string QuotePathForShell(const std::string& path) {
     std::string out = "'";
