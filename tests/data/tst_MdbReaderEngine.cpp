@@ -20,22 +20,6 @@ Q_DECLARE_METATYPE(std::vector<mdbw::TTable>)
 
 namespace {
 
-std::string RosterSql() {
-    return TDMMain().qryScales->SQL.toStdString();
-}
-
-std::string Text(const TDbValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v))
-        return *s;
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        return std::to_string(*i);
-    if (std::holds_alternative<TDbNull>(v))
-        return "<NULL>";
-    if (const auto* b = std::get_if<bool>(&v))
-        return *b ? "<true>" : "<false>";
-    return "<?>";
-}
-
 QStringList Column(const TDbResult& r, const std::string& name) {
     std::size_t c = 0;
     while (c < r.columns.size() && r.columns[c] != name)

@@ -27,24 +27,6 @@ void Open(TOdbcEngine& engine, const std::string& file) {
     engine.Connect("DRIVER={" + engine.DriverName() + "};Database=" + file);
 }
 
-std::string RosterSql() {
-    return TDMMain().qryScales->SQL.toStdString();
-}
-
-std::string Text(const TDbValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v))
-        return *s;
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        return std::to_string(*i);
-    if (const auto* d = std::get_if<double>(&v))
-        return QByteArray::number(*d).toStdString();
-    if (std::holds_alternative<TDbNull>(v))
-        return "<NULL>";
-    if (const auto* b = std::get_if<bool>(&v))
-        return *b ? "<true>" : "<false>";
-    return "<none>";
-}
-
 QStringList Rows(const TDbResult& r) {
     QStringList out;
     for (const auto& row : r.rows) {

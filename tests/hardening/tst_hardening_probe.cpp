@@ -4,6 +4,7 @@
 
 #include "HardeningSupport.h"
 #include "PlatformPaths.h"
+#include "TestSupport.h"
 #include "UnitMonitorThread.h"
 
 #include <QApplication>
@@ -69,10 +70,7 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(FRoot.isValid());
-        FRunDir = FRoot.filePath(QStringLiteral("run"));
-        QDir().mkpath(FRunDir);
-        QFile::setPermissions(FRunDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", FRunDir.toUtf8());
+        FRunDir = testsupport::UsePrivateRuntimeDir(FRoot.path());
         FPing = std::make_unique<THardPing>();
     }
 

@@ -91,12 +91,8 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(FRoot.isValid());
-        qputenv("WINEPREFIX", FRoot.filePath(QStringLiteral("prefix")).toUtf8());
-        FDatabase = FRoot.filePath(
-            QStringLiteral("prefix/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"));
-        FRunDir = FRoot.filePath(QStringLiteral("run"));
-        testsupport::MakePrivateDir(FRunDir);
-        qputenv("XDG_RUNTIME_DIR", FRunDir.toUtf8());
+        FDatabase = testsupport::UseWinePrefix(FRoot.path());
+        FRunDir = testsupport::UsePrivateRuntimeDir(FRoot.path());
         FPing = std::make_unique<THardPing>();
     }
     void init() { FPing->ClearCalls(); }

@@ -7,6 +7,7 @@
 #include "Components.h"
 #include "HardeningSupport.h"
 #include "TPanel.h"
+#include "TestSupport.h"
 #include "ToolButton.h"
 #include "UnitMain.h"
 #include "UnitMonitorThread.h"
@@ -25,11 +26,8 @@ private slots:
     void soak() {
         QTemporaryDir root;
         QVERIFY(root.isValid());
-        qputenv("WINEPREFIX", root.filePath(QStringLiteral("prefix")).toUtf8());
-        const QString runDir = root.filePath(QStringLiteral("run"));
-        QDir().mkpath(runDir);
-        QFile::setPermissions(runDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runDir.toUtf8());
+        const QString database = testsupport::UseWinePrefix(root.path());
+        const QString runDir = testsupport::UsePrivateRuntimeDir(root.path());
         THardPing ping;
 
         const int refreshes = qEnvironmentVariableIntValue("PAINEL_SOAK_REFRESHES") > 0
@@ -48,8 +46,6 @@ private slots:
                                                 "silent", "",       "slow 1"};
             ping.SetMode(QString::fromStdString(address), QString::fromLatin1(modes[i % 7]));
         }
-        const QString database = root.filePath(
-            QStringLiteral("prefix/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"));
         QDir().mkpath(QFileInfo(database).path());
         mdbw::WriteMdb(database.toStdString(),
                        {HardScaleTable(scales),

@@ -142,11 +142,8 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(FRoot.isValid());
-        qputenv("WINEPREFIX", FRoot.filePath(QStringLiteral("prefix")).toUtf8());
-        FDatabase = FRoot.filePath(
-            QStringLiteral("prefix/drive_c/Vadmo/PesagramVadmo/data/pxr2010_New.mdb"));
-        testsupport::MakePrivateDir(FRoot.filePath(QStringLiteral("run")));
-        qputenv("XDG_RUNTIME_DIR", FRoot.filePath(QStringLiteral("run")).toUtf8());
+        FDatabase = testsupport::UseWinePrefix(FRoot.path());
+        testsupport::UsePrivateRuntimeDir(FRoot.path());
 
         // Every address answers at once, or after the delay in bin/delay.
         const QString bin = FRoot.filePath(QStringLiteral("bin"));
