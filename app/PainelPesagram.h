@@ -2,6 +2,7 @@
 // The program's entry: the single-instance rule, the application title, the
 // two windows and the message loop.
 
+#include "PainelVersion.h"
 #include "SingleInstance.h"
 
 #include <QString>
@@ -13,8 +14,6 @@ class QWidget;
 class TfrmMain;
 class TPainelApplication;
 
-// The application title, also the main window's caption.
-inline constexpr char PainelTitle[] = "Pesagram - Painel de Monitoramento";
 
 // The text a second start shows.
 QString SecondInstanceMessage();
