@@ -1,4 +1,5 @@
 #include "HiddenProcess.h"
+#include "Widen_win.h"
 
 #include <string>
 #include <system_error>
@@ -6,18 +7,6 @@
 #include <windows.h>
 
 namespace platform {
-
-namespace {
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
-} // namespace
 
 void RunHiddenAndWait(const std::string& commandLine) {
     std::wstring wide = Widen(commandLine);

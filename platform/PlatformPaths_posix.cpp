@@ -1,5 +1,7 @@
 #include "PlatformPaths.h"
 
+#include "PrivateDirectory.h"
+
 #include <cstdlib>
 #include <dirent.h>
 #include <mutex>
@@ -16,14 +18,6 @@ namespace {
 std::string EnvOrEmpty(const char* name) {
     const char* v = std::getenv(name);
     return v ? std::string(v) : std::string();
-}
-
-bool IsPrivateDirectory(const std::string& dir) {
-    struct stat st {};
-    if (dir.empty() || lstat(dir.c_str(), &st) != 0)
-        return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0022) == 0 &&
-           access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string g_madeDir; // a directory made with mkdtemp, removed at exit
@@ -43,14 +37,6 @@ std::string HomeDirectory() {
 }
 
 } // namespace
-
-std::string PingCommandFront() {
-    return "LC_ALL=C ping -n -c 1 -W 4 ";
-}
-
-TPingMarkers PingMarkers() {
-    return {"bytes from", "time", "ms"};
-}
 
 std::string PingResultDirectory() {
     static std::once_flag once;
@@ -82,18 +68,6 @@ std::string PingResultDirectory() {
 
 std::string PathSeparator() {
     return "/";
-}
-
-std::string QuotePathForShell(const std::string& path) {
-    std::string out = "'";
-    for (char c : path) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    out += "'";
-    return out;
 }
 
 std::string NativePathOf(const std::string& windowsPath) {

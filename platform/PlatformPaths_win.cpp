@@ -23,24 +23,12 @@ std::string EnvUtf8(const wchar_t* name) {
 }
 } // namespace
 
-std::string PingCommandFront() {
-    return EnvUtf8(L"WINDIR") + "\\System32\\cmd.exe /C ping -n 1 ";
-}
-
-TPingMarkers PingMarkers() {
-    return {"Resposta de", "tempo", "ms"};
-}
-
 std::string PingResultDirectory() {
     return EnvUtf8(L"TEMP");
 }
 
 std::string PathSeparator() {
     return "\\";
-}
-
-std::string QuotePathForShell(const std::string& path) {
-    return "\"" + path + "\"";
 }
 
 std::string NativePathOf(const std::string& windowsPath) {

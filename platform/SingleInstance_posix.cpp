@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "PrivateDirectory.h"
+
 #include <QLocalSocket>
 #include <cerrno>
 #include <cstdlib>
@@ -13,15 +15,6 @@
 namespace platform {
 
 namespace {
-
-// A directory of this user that nobody else can write or read, not reached
-// through a symbolic link.
-bool IsPrivateDirectory(const std::string& dir) {
-    struct stat st {};
-    if (dir.empty() || dir[0] != '/' || lstat(dir.c_str(), &st) != 0)
-        return false;
-    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0077) == 0;
-}
 
 struct TRaiseConnection {
     QLocalSocket socket;
@@ -82,10 +75,6 @@ TAppMutex::~TAppMutex() {
 
 std::string RaiseChannelName() {
     return InstanceDirectory() + "/" + AppMutexName + "-" + std::to_string(geteuid()) + ".sock";
-}
-
-std::string RaiseRequestLine(const std::string& title) {
-    return "raise " + title;
 }
 
 TWindowHandle FindTopLevelWindow(const std::string& title) {

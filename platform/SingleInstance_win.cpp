@@ -1,22 +1,10 @@
 #include "SingleInstance.h"
+#include "Widen_win.h"
 
 #include <system_error>
 #include <windows.h>
 
 namespace platform {
-
-namespace {
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-} // namespace
 
 TAppMutex::TAppMutex(const std::string& name) {
     const std::wstring wide = Widen(name);
@@ -47,10 +35,6 @@ void ReleaseWindowHandle(TWindowHandle) {}
 
 std::string RaiseChannelName() {
     return {};
-}
-
-std::string RaiseRequestLine(const std::string& title) {
-    return "raise " + title;
 }
 
 } // namespace platform

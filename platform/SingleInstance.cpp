@@ -1,0 +1,9 @@
+#include "SingleInstance.h"
+
+namespace platform {
+
+std::string RaiseRequestLine(const std::string& title) {
+    return "raise " + title;
+}
+
+} // namespace platform
