@@ -1,5 +1,7 @@
 #include "TThread.h"
 
+#include "MonitorLog.h"
+
 #include <QCoreApplication>
 #include <chrono>
 #include <deque>
@@ -117,8 +119,11 @@ void TGuiDispatcher::Dispatch() {
     for (std::function<void()>& method : queued) {
         try {
             method();
-        } catch (...) {
+        } catch (const std::exception& failure) {
             // Nobody waits for a queued method: its failure goes nowhere.
+            qCDebug(lcMonitor) << "queued method failed:" << failure.what();
+        } catch (...) {
+            qCDebug(lcMonitor) << "queued method failed";
         }
     }
     if (more) {
@@ -193,8 +198,11 @@ void TThread::Sleep(quint32 MSecInterval) {
 void TThread::run() {
     try {
         Execute();
+    } catch (const std::exception& failure) {
+        // A failure ends the body without a box (nobody to report to).
+        qCDebug(lcMonitor) << "thread body ended by a failure:" << failure.what();
     } catch (...) {
-        // A failure ends the body silently.
+        qCDebug(lcMonitor) << "thread body ended by a failure";
     }
     // Freed by the owner's thread; the destructor waits for the system
     // thread's very end. Nothing of the object is touched once the end is

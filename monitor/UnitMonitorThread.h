@@ -1,8 +1,12 @@
 #pragma once
-// The monitoring of one scale: its status model, the monitor thread with its
-// schedules, the reachability probe, the activity check against the scale
-// database and the presentation of the scale's state on its tile.
+// The monitor thread of one scale with its schedules. Its parts stand in
+// files of their own: the status model and the tile's look (MonitorModel),
+// the reachability probe (MonitorProbe, a library of its own on Qt Core),
+// the activity check (MonitorCheck).
 
+#include "MonitorCheck.h"
+#include "MonitorModel.h"
+#include "MonitorProbe.h"
 #include "TImage.h"
 #include "TThread.h"
 
@@ -17,82 +21,6 @@
 #include <optional>
 
 class TFDConnection;
-
-// Communication state of a scale.
-enum TScaleCommStatus : quint8 { ssPingFail = 0, ssWaiting = 1, ssOnline = 2, ssOffline = 3 };
-
-// Data state of a scale as the scale database records it.
-enum TScaleUpdateStatus : quint8 { susUpdated = 0, susOutdated = 1, susInactive = 2 };
-
-// The probe record of a scale.
-struct TPingInfo {
-    quint32 sent = 0;
-    quint32 received = 0;
-    quint32 fail = 0;
-    quint16 response_time = 0;
-    QDateTime last_time_offline; // a null date-time stands for none
-    quint8 rate = 0;
-    TScaleCommStatus scale_comm_status = ssOffline;
-    QString scale_comm_status_str;
-};
-
-// The data-state record of a scale.
-struct TUpdateStatus {
-    TScaleUpdateStatus update_status = susOutdated;
-    QString update_status_str;
-};
-
-// What one presentation does to a tile: the visibility (none: unchanged), the
-// status label's text and the flag picture (empty: unchanged). Worked out on
-// the monitor thread and applied on the GUI thread.
-struct TTileLook {
-    std::optional<bool> Visible;
-    QString StatusText;
-    QString FlagPicture;
-    bool operator==(const TTileLook&) const = default;
-};
-
-// The filter flags of a tile, as one presentation reads them.
-struct TTileFilters {
-    bool ShowOffline = true;
-    bool ShowOnline = true;
-    bool ShowOutdated = true;
-    bool ShowInactive = true;
-};
-
-// The look a tile gets for the given records and filter flags.
-TTileLook TileLookFor(TScaleUpdateStatus UpdateStatus, TScaleCommStatus CommStatus,
-                      const QString& CommStatusStr, const TTileFilters& Filters);
-
-// The markers that pick the reply line and the time out of ping's output.
-struct TPingTextMarkers {
-    QString Reply;
-    QString Time;
-    QString Unit;
-};
-TPingTextMarkers PlatformPingMarkers();
-
-// The time text of the first line holding both the reply and the time marker,
-// running from the first character after the time marker's sign up to the
-// first unit marker of the line (empty when the unit marker stands before it
-// or is missing). None when no line is a reply line.
-std::optional<QString> FindReplyTimeText(const QStringList& Lines, const TPingTextMarkers& Markers);
-
-// The round-trip time of a time text in whole milliseconds (low 16 bits).
-// Blanks around the number are ignored; fractional milliseconds are truncated
-// and a time under 1 ms with a fraction counts 1. Throws std::invalid_argument
-// when the text is no number.
-quint16 ReplyTimeToMs(const QString& TimeText);
-
-// Reads a ping result file as lines, at most `MaxBytes` of it (a runaway
-// output cannot take the memory). Throws std::runtime_error when the file
-// cannot be opened or read.
-QStringList ReadPingResultLines(const QString& FileName, qint64 MaxBytes = 64 * 1024);
-
-// Truth value of a scalar query result: no row is false; a yes/no value as
-// stored; a number is true when not zero; a text "True"/"False" in any letter
-// case or a number. Throws std::runtime_error for NULL and for any other value.
-bool ResultAsTruthValue(const QVariant& Value);
 
 class TMonitorThread : public TThread {
     Q_OBJECT

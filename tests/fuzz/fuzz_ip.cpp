@@ -2,7 +2,7 @@
 // made of ASCII digits and full stops only, in the order they stood in, so
 // nothing else can reach the ping command line.
 
-#include "PlatformPaths.h"
+#include "MonitorProbe.h"
 #include "UnitUtils.h"
 
 #include <QString>
@@ -36,7 +36,7 @@ void Check(const QString& input) {
         std::abort();
     // The command line the probe builds holds nothing the shell would read
     // as more than one plain word after the fixed front.
-    const std::string line = platform::PingCommandFront() + ip.toStdString();
+    const std::string line = (PingCommandFront() + ip).toStdString();
     if (line.find_first_of(";&|`$()<>\"'\\\n\r\t*?[]{}~#!") != std::string::npos)
         std::abort();
 }

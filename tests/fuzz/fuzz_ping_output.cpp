@@ -3,7 +3,7 @@
 // markers of either platform, and the time text becomes milliseconds or is
 // refused with std::invalid_argument; nothing else may happen.
 
-#include "UnitMonitorThread.h"
+#include "MonitorProbe.h"
 
 #include <QDir>
 #include <QFile>

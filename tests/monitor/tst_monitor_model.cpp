@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(t->PingResultFile(),
                  QString::fromStdString(platform::PingResultDirectory() +
                                         platform::PathSeparator() + "p192168012.txt"));
-        QCOMPARE(t->PingCommand(), QString::fromStdString(platform::PingCommandFront()));
+        QCOMPARE(t->PingCommand(), PingCommandFront());
         QCOMPARE(t->ScaleID(), QStringLiteral("7"));
         QVERIFY(t->ShowOffline() && t->ShowOnline() && t->ShowOutdated() && t->ShowInactive());
         QVERIFY(t->Suspended());

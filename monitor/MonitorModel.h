@@ -1,0 +1,54 @@
+#pragma once
+// The status model of a scale (its probe and data-state records) and the look
+// its tile gets from them: worked out on the monitor thread, applied on the
+// GUI thread by the presentation (MonitorModel.cpp).
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+// Communication state of a scale.
+enum TScaleCommStatus : quint8 { ssPingFail = 0, ssWaiting = 1, ssOnline = 2, ssOffline = 3 };
+
+// Data state of a scale as the scale database records it.
+enum TScaleUpdateStatus : quint8 { susUpdated = 0, susOutdated = 1, susInactive = 2 };
+
+// The probe record of a scale.
+struct TPingInfo {
+    quint32 sent = 0;
+    quint32 received = 0;
+    quint32 fail = 0;
+    quint16 response_time = 0;
+    QDateTime last_time_offline; // a null date-time stands for none
+    quint8 rate = 0;
+    TScaleCommStatus scale_comm_status = ssOffline;
+    QString scale_comm_status_str;
+};
+
+// The data-state record of a scale.
+struct TUpdateStatus {
+    TScaleUpdateStatus update_status = susOutdated;
+    QString update_status_str;
+};
+
+// What one presentation does to a tile: the visibility (none: unchanged), the
+// status label's text and the flag picture (empty: unchanged). Worked out on
+// the monitor thread and applied on the GUI thread.
+struct TTileLook {
+    std::optional<bool> Visible;
+    QString StatusText;
+    QString FlagPicture;
+    bool operator==(const TTileLook&) const = default;
+};
+
+// The filter flags of a tile, as one presentation reads them.
+struct TTileFilters {
+    bool ShowOffline = true;
+    bool ShowOnline = true;
+    bool ShowOutdated = true;
+    bool ShowInactive = true;
+};
+
+// The look a tile gets for the given records and filter flags.
+TTileLook TileLookFor(TScaleUpdateStatus UpdateStatus, TScaleCommStatus CommStatus,
+                      const QString& CommStatusStr, const TTileFilters& Filters);
