@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -99,6 +100,9 @@ protected:
     virtual bool TrayAvailable() const;
 
 private:
+    // `Handler` as a slot that hands its failures to the general error
+    // handler instead of letting them escape.
+    std::function<void()> Guarded(void (TfrmMain::*Handler)());
     void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
 
     void ReleaseDatabase();
