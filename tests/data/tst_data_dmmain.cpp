@@ -269,4 +269,4 @@ void TestDMMain::MissingFileNamesThePath() {
 }
 
 QTEST_GUILESS_MAIN(TestDMMain)
-#include "tst_DMMain.moc"
+#include "tst_data_dmmain.moc"

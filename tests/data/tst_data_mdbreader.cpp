@@ -391,4 +391,4 @@ void TestMdbReaderEngine::BadFilesFailClearly() {
 }
 
 QTEST_GUILESS_MAIN(TestMdbReaderEngine)
-#include "tst_MdbReaderEngine.moc"
+#include "tst_data_mdbreader.moc"

@@ -352,4 +352,4 @@ void TestOdbcEngine::StatementErrorsCarryTheDriversText() {
 }
 
 QTEST_GUILESS_MAIN(TestOdbcEngine)
-#include "tst_OdbcEngine.moc"
+#include "tst_data_odbc.moc"

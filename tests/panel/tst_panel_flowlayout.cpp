@@ -136,4 +136,4 @@ void TFlowLayoutTest::ResizeMovesTilesUp() {
 }
 
 QTEST_MAIN(TFlowLayoutTest)
-#include "tst_flowlayout.moc"
+#include "tst_panel_flowlayout.moc"

@@ -459,4 +459,4 @@ void TMainWindowTest::SairCloses() {
 }
 
 QTEST_MAIN(TMainWindowTest)
-#include "tst_mainwindow.moc"
+#include "tst_panel_mainwindow.moc"

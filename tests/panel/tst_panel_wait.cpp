@@ -91,4 +91,4 @@ private slots:
 };
 
 QTEST_MAIN(TestAppWait)
-#include "tst_app_wait.moc"
+#include "tst_panel_wait.moc"

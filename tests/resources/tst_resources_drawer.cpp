@@ -81,4 +81,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestDrawer)
-#include "tst_drawer.moc"
+#include "tst_resources_drawer.moc"

@@ -265,4 +265,4 @@ private slots:
 };
 
 QTEST_MAIN(TestPictures)
-#include "tst_pictures.moc"
+#include "tst_resources_pictures.moc"

@@ -371,4 +371,4 @@ private slots:
 };
 
 QTEST_MAIN(TestRoster)
-#include "tst_roster.moc"
+#include "tst_roster_mainwindow.moc"

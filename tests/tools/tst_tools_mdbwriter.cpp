@@ -671,4 +671,4 @@ void TestMdbWriter::commandLineErrors() {
 }
 
 QTEST_GUILESS_MAIN(TestMdbWriter)
-#include "tst_mdbwriter.moc"
+#include "tst_tools_mdbwriter.moc"

@@ -63,4 +63,4 @@ void TestMdbWriterLibmdb::emptyTextIsNotNull() {
 }
 
 QTEST_GUILESS_MAIN(TestMdbWriterLibmdb)
-#include "tst_mdbwriter_libmdb.moc"
+#include "tst_tools_mdbwriter_libmdb.moc"

@@ -59,4 +59,4 @@ void TestPesagramIPToIP::Normalizes() {
 }
 
 QTEST_APPLESS_MAIN(TestPesagramIPToIP)
-#include "tst_PesagramIPToIP.moc"
+#include "tst_util_pesagramiptoip.moc"
