@@ -6,8 +6,8 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 
 class TPainelApplication : public QApplication {
     Q_OBJECT

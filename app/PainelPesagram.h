@@ -14,7 +14,6 @@ class QWidget;
 class TfrmMain;
 class TPainelApplication;
 
-
 // The text a second start shows.
 QString SecondInstanceMessage();
 

@@ -1,10 +1,13 @@
 #include "RaiseListener.h"
 
+#include "AppLog.h"
 #include "SingleInstance.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QWidget>
+
+Q_LOGGING_CATEGORY(lcApp, "painel.app", QtFatalMsg)
 
 namespace {
 // A request is one short line; anything longer is not one.
@@ -21,7 +24,11 @@ bool TRaiseListener::Listen(const QString& channel) {
     FServer = new QLocalServer(this);
     FServer->setSocketOptions(QLocalServer::UserAccessOption);
     connect(FServer, &QLocalServer::newConnection, this, &TRaiseListener::OnNewConnection);
-    return FServer->listen(channel);
+    if (FServer->listen(channel))
+        return true;
+    // The panel runs on; a second start then finds nobody to raise.
+    qCDebug(lcApp) << "raise channel" << channel << "not listening:" << FServer->errorString();
+    return false;
 }
 
 void TRaiseListener::OnNewConnection() {

@@ -242,4 +242,3 @@ void TMonitorThread::Ping() {
         qCDebug(lcMonitor) << "probe of" << FIPAddress << "failed";
     }
 }
-

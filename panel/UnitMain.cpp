@@ -1,10 +1,10 @@
 #include "UnitMain.h"
 
 #include "Components.h"
-#include "FlowLayout.h"
 #include "ErrorBox.h"
-#include "PanelLog.h"
+#include "FlowLayout.h"
 #include "PainelVersion.h"
+#include "PanelLog.h"
 #include "Resources.h"
 #include "ScrollBox.h"
 #include "TImage.h"

@@ -1,15 +1,15 @@
 // The main window's roster: the first build at start-up, the refresh, the
 // filter boxes and the shutdown, with the window's own error messages.
 
+#include "Components.h"
 #include "ErrorBox.h"
 #include "PanelLog.h"
+#include "TImage.h"
 #include "TPanel.h"
 #include "UnitDMMain.h"
 #include "UnitMain.h"
 #include "UnitMonitorThread.h"
 #include "UnitWait.h"
-#include "Components.h"
-#include "TImage.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -216,4 +216,3 @@ void TfrmMain::ReleaseDatabase() {
     delete DMMain;
     DMMain = nullptr;
 }
-

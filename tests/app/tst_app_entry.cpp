@@ -3,6 +3,7 @@
 // shows its message and ends with 0; a failure while starting escapes with
 // the lock released.
 
+#include "BoxCloser.h"
 #include "PainelApplication.h"
 #include "PainelPesagram.h"
 #include "UnitWait.h"
@@ -79,18 +80,12 @@ private slots:
         QString caption, text;
         QMessageBox::Icon icon = QMessageBox::Critical;
         int buttons = 0;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
+        testsupport::TBoxCloser closer([&](QMessageBox* box) {
             caption = box->windowTitle();
             text = box->text();
             icon = box->icon();
             buttons = int(box->buttons().size());
-            box->accept();
         });
-        closer.start(20);
         bool created = false;
         const int rc = PainelPesagram(*FApp, [&] {
             created = true;

@@ -2,6 +2,7 @@
 // failure escaping an event handler, and the message loop going on; the main
 // window alone ends the loop.
 
+#include "BoxCloser.h"
 #include "PainelApplication.h"
 
 #include <QCloseEvent>
@@ -25,21 +26,18 @@ struct TBoxSeen {
 };
 
 void CloseNextBox(TBoxSeen* seen) {
-    QTimer::singleShot(20, [seen] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) {
-            CloseNextBox(seen);
-            return;
-        }
-        seen->seen = true;
-        seen->openFlagWhileShown = ErrorBoxOpen();
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->format = box->textFormat();
-        seen->buttons = int(box->buttons().size());
-        box->accept();
-    });
+    auto* closer = new testsupport::TBoxCloser(
+        [seen](QMessageBox* box) {
+            seen->seen = true;
+            seen->openFlagWhileShown = ErrorBoxOpen();
+            seen->title = box->windowTitle();
+            seen->text = box->text();
+            seen->icon = box->icon();
+            seen->format = box->textFormat();
+            seen->buttons = int(box->buttons().size());
+        },
+        1);
+    closer->setParent(QCoreApplication::instance());
 }
 
 class TRefusingWindow : public QWidget {

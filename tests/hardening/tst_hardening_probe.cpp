@@ -65,13 +65,13 @@ class TestHardeningProbe : public QObject {
 private:
     QTemporaryDir FRoot;
     QString FRunDir;
-    std::unique_ptr<THardPing> FPing;
+    std::unique_ptr<TFakePing> FPing;
 
 private slots:
     void initTestCase() {
         QVERIFY(FRoot.isValid());
         FRunDir = testsupport::UsePrivateRuntimeDir(FRoot.path());
-        FPing = std::make_unique<THardPing>();
+        FPing = std::make_unique<TFakePing>();
     }
 
     // One probe against a ping that misbehaves: the state it leaves, and

@@ -49,7 +49,7 @@ private:
     QTemporaryDir FRoot;
     QString FDatabase;
     QString FRunDir;
-    std::unique_ptr<THardPing> FPing;
+    std::unique_ptr<TFakePing> FPing;
 
     void Write(const std::vector<mdbw::TTable>& tables) {
         QDir().mkpath(QFileInfo(FDatabase).path());
@@ -93,7 +93,7 @@ private slots:
         QVERIFY(FRoot.isValid());
         FDatabase = testsupport::UseWinePrefix(FRoot.path());
         FRunDir = testsupport::UsePrivateRuntimeDir(FRoot.path());
-        FPing = std::make_unique<THardPing>();
+        FPing = std::make_unique<TFakePing>();
     }
     void init() { FPing->ClearCalls(); }
 
@@ -119,7 +119,7 @@ private slots:
         const QString marker = FRoot.filePath(QStringLiteral("pwned"));
         WriteRoster({{std::int64_t(1), address.toStdString(), std::int64_t(1)},
                      {std::int64_t(2), std::string("127.0.0.2"), std::int64_t(2)}});
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         auto form = Create();
         QVERIFY(boxes.Texts.isEmpty());
         QCOMPARE(form->MonitorThreadList->size(), 2);
@@ -153,7 +153,7 @@ private slots:
                     {std::int64_t(7), std::string("12.70.0.16"), std::int64_t(2), yes, yes}},
                    TColumnType::Long, TColumnType::Long),
                HardSectTable({{1, "Frios"}, {2, "Padaria"}})});
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         auto form = Create();
         QVERIFY2(boxes.Texts.isEmpty(), qPrintable(boxes.Texts.join("|")));
         const QList<TMonitorThread*> threads = *form->MonitorThreadList;
@@ -275,7 +275,7 @@ private slots:
             Write({scales, HardSectTable({{1, "Frios"}})});
             Damage(damage);
         }
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         auto form = Create();
         QCOMPARE(form->StartupAborted(), aborted);
         QCOMPARE(boxes.Texts.size(), 1);
@@ -302,7 +302,7 @@ private slots:
     void databaseGoesBadWhileRunning() {
         QFETCH(QString, damage);
         WriteRoster(Loopback(3));
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         auto form = Create();
         const QList<TMonitorThread*> before = *form->MonitorThreadList;
         QCOMPARE(before.size(), 3);
@@ -338,7 +338,7 @@ private slots:
         QFETCH(QString, situation);
         WriteRoster(Loopback(2));
         QProcess holder;
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         if (situation == "locked") {
             holder.start("flock", {"-x", FDatabase, "sleep", "30"});
             QVERIFY(holder.waitForStarted());

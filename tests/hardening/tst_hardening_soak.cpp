@@ -28,7 +28,7 @@ private slots:
         QVERIFY(root.isValid());
         const QString database = testsupport::UseWinePrefix(root.path());
         const QString runDir = testsupport::UsePrivateRuntimeDir(root.path());
-        THardPing ping;
+        TFakePing ping;
 
         const int refreshes = qEnvironmentVariableIntValue("PAINEL_SOAK_REFRESHES") > 0
                                   ? qEnvironmentVariableIntValue("PAINEL_SOAK_REFRESHES")
@@ -51,7 +51,7 @@ private slots:
                        {HardScaleTable(scales),
                         HardSectTable({{1, "Frios"}, {2, "A\xc3\xa7ougue"}, {3, "Padaria"}})});
 
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         auto form = std::make_unique<TfrmMain>();
         form->FormCreate();
         QCOMPARE(form->MonitorThreadList->size(), count);

@@ -1,8 +1,9 @@
 #pragma once
 // Fixtures shared by the monitor tests: a monitor thread with its protected
-// operations opened up, a settable clock, a tile made of the controls the
-// panel builds, and a fake `ping` placed first on PATH.
+// operations opened up, a settable clock and a tile made of the controls the
+// panel builds. The fake `ping` is the shared one, printing canned output.
 
+#include "FakePing.h"
 #include "TImage.h"
 #include "TestSupport.h"
 #include "UnitMonitorThread.h"
@@ -15,6 +16,8 @@
 #include <QWidget>
 #include <memory>
 #include <mutex>
+
+using testsupport::TFakePing;
 
 class TTestMonitor : public TMonitorThread {
 public:
@@ -88,53 +91,6 @@ struct TTile {
         t.SetImageStatus(Picture);
         t.SetImageCommStatus(Flag);
     }
-};
-
-// A `ping` first on PATH that prints canned output per address: the file
-// "<address>.out" of its directory (nothing when there is none). An address
-// whose "<address>.mode" holds "missing" leaves no result file, "unreadable"
-// leaves one that cannot be read. Every call appends the address to calls.log.
-class TFakePing {
-public:
-    TFakePing() {
-        const QString script =
-            QStringLiteral("#!/bin/sh\n"
-                           "for a; do addr=$a; done\n"
-                           "d='%1'\n"
-                           "echo \"$addr\" >> \"$d/calls.log\"\n"
-                           "out=$(readlink /proc/$$/fd/1)\n"
-                           "mode=$(cat \"$d/$addr.mode\" 2>/dev/null)\n"
-                           "case \"$mode\" in\n"
-                           "missing) rm -f \"$out\"; exit 1;;\n"
-                           "unreadable) rm -f \"$out\"; ln -s /proc/self/mem \"$out\"; "
-                           "exit 1;;\n"
-                           "esac\n"
-                           "[ -f \"$d/$addr.out\" ] && cat \"$d/$addr.out\"\n"
-                           "exit 0\n")
-                .arg(FDir.path());
-        testsupport::InstallCommand(FDir.path(), QStringLiteral("ping"), script.toUtf8());
-        testsupport::PrependToPath(FDir.path());
-    }
-
-    void SetOutput(const QString& address, const QString& output) {
-        QFile f(FDir.filePath(address + QStringLiteral(".out")));
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(output.toUtf8());
-    }
-    void SetMode(const QString& address, const QString& mode) {
-        QFile f(FDir.filePath(address + QStringLiteral(".mode")));
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(mode.toUtf8());
-    }
-    int Calls(const QString& address) const {
-        QFile f(FDir.filePath(QStringLiteral("calls.log")));
-        if (!f.open(QIODevice::ReadOnly))
-            return 0;
-        return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')).count(address);
-    }
-
-private:
-    QTemporaryDir FDir;
 };
 
 // Canned outputs in the format of the Linux ping (iputils, LC_ALL=C).

@@ -1,9 +1,9 @@
 // The activity check against Access files written by the project's writer,
 // read through the program's connection.
 
-#include "MdbWriter.h"
 #include "MonitorTestSupport.h"
 #include "PlatformPaths.h"
+#include "ScaleFixtures.h"
 #include "UnitDMMain.h"
 
 #include <QCoreApplication>
@@ -17,29 +17,17 @@ namespace {
 using mdbw::TColumnType;
 using mdbw::TValue;
 const TValue kNull = mdbw::TNull{};
-TValue B(bool b) {
-    return b;
-}
-TValue N(std::int64_t v) {
-    return v;
-}
+using fixtures::B;
+using fixtures::N;
 
 // One scale row in `Scale`; SC_Used and SC_PLUUpdated are Yes/No columns,
 // or Long columns when `numeric` (which also lets them hold NULL).
-std::vector<mdbw::TTable> ScaleTable(const std::string& ip, TValue used, TValue updated,
-                                     bool numeric) {
-    const TColumnType flag = numeric ? TColumnType::Long : TColumnType::YesNo;
-    mdbw::TTable scale{"Scale",
-                       {{"SC_No", TColumnType::Long},
-                        {"SC_IP", TColumnType::Text, 50},
-                        {"SECT_No", TColumnType::Long},
-                        {"SC_Used", flag},
-                        {"SC_PLUUpdated", flag}},
-                       {{N(1), TValue(ip), N(1), used, updated}}};
-    mdbw::TTable sect{"Sect",
-                      {{"SECT_No", TColumnType::Long}, {"SECT_Name", TColumnType::Text, 40}},
-                      {{N(1), TValue(std::string("Frios"))}}};
-    return {scale, sect};
+std::vector<mdbw::TTable> CheckTables(const std::string& ip, TValue used, TValue updated,
+                                      bool numeric) {
+    fixtures::TScaleLayout layout;
+    layout.Used = layout.Updated = numeric ? TColumnType::Long : TColumnType::YesNo;
+    return {fixtures::ScaleTable({{fixtures::N(1), ip, fixtures::N(1), used, updated}}, layout),
+            fixtures::SectTable({{1, "Frios"}})};
 }
 } // namespace
 
@@ -100,7 +88,7 @@ private slots:
         QFETCH(bool, numeric);
         QFETCH(int, expected);
         mdbw::WriteMdb(FDatabase.toStdString(),
-                       ScaleTable(storedIp.toStdString(), used, updated, numeric));
+                       CheckTables(storedIp.toStdString(), used, updated, numeric));
 
         TFDConnection connection;
         QVERIFY(!connection.Connected());

@@ -13,7 +13,7 @@ class TestMonitorProbe : public QObject {
     std::unique_ptr<TFakePing> FPing;
 
 private slots:
-    void initTestCase() { FPing = std::make_unique<TFakePing>(); }
+    void initTestCase() { FPing = std::make_unique<TFakePing>(QStringLiteral("canned")); }
 
     // One probe from a fresh thread; "-" in an expectation means unchanged
     // from the marks set before the run (response time 77, interval 1234,

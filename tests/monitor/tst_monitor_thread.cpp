@@ -65,7 +65,7 @@ class TestMonitorThread : public QObject {
     std::unique_ptr<TFakePing> FPing;
 
 private slots:
-    void initTestCase() { FPing = std::make_unique<TFakePing>(); }
+    void initTestCase() { FPing = std::make_unique<TFakePing>(QStringLiteral("canned")); }
 
     // ----------------------------------------------------------- facility
 

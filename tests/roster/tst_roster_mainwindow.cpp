@@ -1,9 +1,11 @@
 // The main window around its monitor threads: the roster build at creation,
 // the refresh, the filter boxes and the shutdown.
 
+#include "BoxCloser.h"
 #include "Components.h"
-#include "MdbWriter.h"
+#include "FakePing.h"
 #include "PainelApplication.h"
+#include "ScaleFixtures.h"
 #include "TImage.h"
 #include "TPanel.h"
 #include "TestSupport.h"
@@ -28,8 +30,7 @@
 
 namespace {
 
-using mdbw::TColumnType;
-using mdbw::TValue;
+using testsupport::TBoxCloser;
 
 struct TScale {
     std::int64_t no;
@@ -37,25 +38,14 @@ struct TScale {
     std::int64_t sect;
 };
 
+// Scales in use with their data up to date, in the two standard sectors.
 std::vector<mdbw::TTable> Tables(const std::vector<TScale>& scales, bool withAddress = true) {
-    mdbw::TTable scale{"Scale", {{"SC_No", TColumnType::Long}}, {}};
-    if (withAddress)
-        scale.columns.push_back({"SC_IP", TColumnType::Text, 50});
-    scale.columns.push_back({"SECT_No", TColumnType::Long});
-    scale.columns.push_back({"SC_Used", TColumnType::YesNo});
-    scale.columns.push_back({"SC_PLUUpdated", TColumnType::YesNo});
-    for (const TScale& s : scales) {
-        std::vector<TValue> row{s.no};
-        if (withAddress)
-            row.push_back(s.ip);
-        row.insert(row.end(), {TValue(s.sect), TValue(true), TValue(true)});
-        scale.rows.push_back(row);
-    }
-    mdbw::TTable sect{
-        "Sect", {{"SECT_No", TColumnType::Long}, {"SECT_Name", TColumnType::Text, 40}}, {}};
-    sect.rows.push_back({std::int64_t(1), std::string("A\xc3\xa7ougue")});
-    sect.rows.push_back({std::int64_t(2), std::string("Padaria")});
-    return {scale, sect};
+    std::vector<fixtures::TScaleRow> rows;
+    for (const TScale& s : scales)
+        rows.push_back({s.no, s.ip, s.sect});
+    fixtures::TScaleLayout layout;
+    layout.WithAddress = withAddress;
+    return {fixtures::ScaleTable(rows, layout), fixtures::SectTable(fixtures::StandardSects())};
 }
 
 std::vector<TScale> Numbered(int count) {
@@ -66,28 +56,6 @@ std::vector<TScale> Numbered(int count) {
                           i % 2 + 1});
     return scales;
 }
-
-// Closes every modal message box as soon as it shows and keeps its texts.
-class TBoxCloser : public QObject {
-public:
-    TBoxCloser() {
-        connect(&FTimer, &QTimer::timeout, this, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                Titles << box->windowTitle();
-                Texts << box->text();
-                Icons << box->icon();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        FTimer.start(10);
-    }
-    QStringList Titles;
-    QStringList Texts;
-    QList<QMessageBox::Icon> Icons;
-
-private:
-    QTimer FTimer;
-};
 
 // Calls back for every event of one object.
 class TEventRecorder : public QObject {
@@ -119,19 +87,15 @@ class TestRoster : public QObject {
 private:
     QTemporaryDir FRoot;
     QString FDatabase;
+    std::unique_ptr<testsupport::TFakePing> FPing;
 
     void WriteDatabase(const std::vector<mdbw::TTable>& tables) {
         QDir().mkpath(QFileInfo(FDatabase).path());
         mdbw::WriteMdb(FDatabase.toStdString(), tables);
     }
+    // Every probe answers at once, or after `seconds` not at all.
     void SetPingDelay(const QString& seconds) {
-        QFile f(FRoot.filePath(QStringLiteral("bin/delay")));
-        if (seconds.isEmpty()) {
-            f.remove();
-            return;
-        }
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(seconds.toUtf8());
+        FPing->SetDefaultMode(seconds.isEmpty() ? QString() : QStringLiteral("hang ") + seconds);
     }
     std::unique_ptr<TfrmMain> Create() {
         auto form = std::make_unique<TfrmMain>();
@@ -145,17 +109,7 @@ private slots:
         FDatabase = testsupport::UseWinePrefix(FRoot.path());
         testsupport::UsePrivateRuntimeDir(FRoot.path());
 
-        // Every address answers at once, or after the delay in bin/delay.
-        const QString bin = FRoot.filePath(QStringLiteral("bin"));
-        QVERIFY(testsupport::InstallCommand(
-            bin, QStringLiteral("ping"),
-            "#!/bin/sh\n"
-            "for a; do addr=$a; done\n"
-            "d=$(dirname \"$0\")/delay\n"
-            "[ -f \"$d\" ] && sleep \"$(cat \"$d\")\" && exit 1\n"
-            "echo \"PING $addr ($addr) 56(84) bytes of data.\"\n"
-            "echo \"64 bytes from $addr: icmp_seq=1 ttl=64 time=0.3 ms\"\n"));
-        testsupport::PrependToPath(bin);
+        FPing = std::make_unique<testsupport::TFakePing>();
     }
 
     void init() { SetPingDelay({}); }
