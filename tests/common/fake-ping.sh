@@ -14,13 +14,15 @@
 #   missing          leaves no result file
 #   unreadable       leaves a result file that cannot be read
 # Every call appends its arguments, each followed by '|', as one line to
-# args.log, and the address alone to calls.log (each in one write, so that
-# calls side by side do not mix).
+# args.log, the address alone to calls.log, and "<seconds since the epoch>
+# <address>" to probes.log (each in one write, so that calls side by side do
+# not mix).
 d=$(dirname "$0")
 line=; for a; do line="$line$a|"; done
 printf '%s\n' "$line" >> "$d/args.log"
 for a; do addr=$a; done
 echo "$addr" >> "$d/calls.log"
+echo "$(date +%s.%N) $addr" >> "$d/probes.log"
 mode=$(cat "$d/$addr.mode" 2>/dev/null) || mode=$(cat "$d/default.mode" 2>/dev/null)
 set -- $mode
 case "$1" in

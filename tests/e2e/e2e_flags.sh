@@ -10,7 +10,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_init
 # An unanswered probe takes a second, as the real ping's wait would.
 e2e_fake_ping_answering 1
-echo 127.0.0.13 >"$E2E_PING_SILENT"
+e2e_ping_silent 127.0.0.13
 e2e_load_flag_colours
 
 scales() {
@@ -43,7 +43,7 @@ e2e_expect_tiles "$shot" "$x0" "$y0" 6
 # the first comes with the regular probe every ten seconds, three retries
 # follow quickly).
 scales true false | e2e_scales_database
-echo 127.0.0.16 >>"$E2E_PING_SILENT"
+e2e_ping_silent 127.0.0.16
 edited=$(e2e_now)
 e2e_wait_flags "$shot" "$x0" "$y0" 30 GREEN_CHK GREEN_CHK RED_CHK BLACK_CHK BLACK_CHK RED_CHK
 cp "$shot" "$E2E_TMP/flags-edited.png"

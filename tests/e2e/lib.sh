@@ -8,6 +8,7 @@
 # PAINEL_E2E_KEEP (optional: a directory that receives the screenshots and
 # logs of the run before the temporary files go).
 
+E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_TITLE="Pesagram - Painel de Monitoramento"
 E2E_PIDS=()
 E2E_XVFB=""
@@ -98,11 +99,37 @@ e2e_init() {
     xdotool getdisplaygeometry >/dev/null 2>&1 || e2e_fail "cannot reach the display $DISPLAY"
 
     # No real ping by default: every probe goes unanswered.
-    e2e_fake_ping 'exit 1'
+    e2e_fake_ping_modes silent
 }
 
-# Puts a fake `ping` first on PATH. $1 is the body of the script (it gets
-# ping's arguments); the real ping is then out of reach of the program.
+# Puts the tests' fake `ping` (tests/common/fake-ping.sh) first on PATH, every
+# address behaving as the mode $1 says (see that script); e2e_ping_mode sets
+# the mode of one address. Every probe is logged as "<seconds since the
+# epoch> <address>" in $E2E_PING_LOG.
+e2e_fake_ping_modes() {
+    local bin=$E2E_TMP/fakeping
+    mkdir -p "$bin"
+    rm -f "$bin"/*.mode "$bin"/*.out "$bin"/*.log
+    cp "$E2E_LIB_DIR/../common/fake-ping.sh" "$bin/ping"
+    chmod +x "$bin/ping"
+    echo "$1" >"$bin/default.mode"
+    E2E_PING_LOG=$bin/probes.log
+    : >"$E2E_PING_LOG"
+    case ":$PATH:" in
+    *":$bin:"*) ;;
+    *) export PATH="$bin:$PATH" ;;
+    esac
+}
+
+# Sets the fake ping's mode of address $1 to $2 (it may change while the
+# program runs).
+e2e_ping_mode() {
+    echo "$2" >"$E2E_TMP/fakeping/$1.mode"
+}
+
+# Puts a fake `ping` of the caller's own first on PATH (the benchmark's). $1
+# is the body of the script (it gets ping's arguments); the real ping is then
+# out of reach of the program.
 e2e_fake_ping() {
     mkdir -p "$E2E_TMP/fakebin"
     printf '#!/bin/sh\n%s\n' "$1" >"$E2E_TMP/fakebin/ping"
@@ -117,7 +144,7 @@ e2e_real_ping() {
     local dir kept="" dirs=()
     IFS=: read -r -a dirs <<<"$PATH"
     for dir in "${dirs[@]}"; do
-        [ "$dir" = "$E2E_TMP/fakebin" ] || kept+="${kept:+:}$dir"
+        [ "$dir" = "$E2E_TMP/fakebin" ] || [ "$dir" = "$E2E_TMP/fakeping" ] || kept+="${kept:+:}$dir"
     done
     export PATH=$kept
     command -v ping >/dev/null 2>&1 || { echo "SKIP: ping is not installed"; exit 77; }
@@ -279,27 +306,17 @@ e2e_wait_exit() {
 
 # ---------------------------------------------------------------- fixtures
 
-# A fake `ping` that answers every address except those listed, one a line,
-# in $E2E_PING_SILENT (the file can change while the program runs), and
-# appends "<seconds since the epoch> <address>" to $E2E_PING_LOG at each
-# probe. An unanswered probe takes $1 seconds (default 0), as the real ping
-# waits for its answer.
+# The fake `ping` answering every address at once, except those made silent
+# with e2e_ping_silent, whose probes take $1 seconds (default 0), as the real
+# ping waits for its answer, and get no answer.
 e2e_fake_ping_answering() {
-    local wait=${1:-0}
-    E2E_PING_LOG=$E2E_TMP/ping.log
-    E2E_PING_SILENT=$E2E_TMP/ping.silent
-    : >"$E2E_PING_LOG"
-    : >"$E2E_PING_SILENT"
-    e2e_fake_ping "for a; do addr=\$a; done
-echo \"\$(date +%s.%N) \$addr\" >>'$E2E_PING_LOG'
-if grep -qxF \"\$addr\" '$E2E_PING_SILENT'; then
-    echo \"PING \$addr (\$addr) 56(84) bytes of data.\"
-    sleep $wait
-    exit 1
-fi
-echo \"PING \$addr (\$addr) 56(84) bytes of data.\"
-echo \"64 bytes from \$addr: icmp_seq=1 ttl=64 time=0.045 ms\"
-exit 0"
+    E2E_PING_WAIT=${1:-0}
+    e2e_fake_ping_modes reply
+}
+
+# Makes address $1 stop answering (it may change while the program runs).
+e2e_ping_silent() {
+    e2e_ping_mode "$1" "hang ${E2E_PING_WAIT:-0}"
 }
 
 # Writes to $1 a JSON description of the Scale and Sect tables for mdbwrite.

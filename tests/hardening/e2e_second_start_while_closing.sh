@@ -8,9 +8,8 @@ source "$PAINEL_SOURCE_DIR/tests/e2e/lib.sh"
 e2e_init
 e2e_database --scales 2
 # 127.0.0.2 answers only after 8 s; the others at once.
-e2e_fake_ping 'for a; do addr=$a; done
-[ "$addr" = 127.0.0.2 ] && sleep 8
-echo "64 bytes from $addr: icmp_seq=1 ttl=64 time=0.3 ms"'
+e2e_fake_ping_modes reply
+e2e_ping_mode 127.0.0.2 "slow 8"
 
 e2e_start
 first=$E2E_LAST_PID
