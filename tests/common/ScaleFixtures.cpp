@@ -15,9 +15,11 @@ mdbw::TTable ScaleTable(const std::vector<TScaleRow>& Scales, const TScaleLayout
         std::vector<TValue> row{r.no};
         if (Layout.WithAddress)
             row.push_back(r.ip);
-        row.insert(row.end(), {r.sect, r.used, r.updated});
+        row.push_back(r.sect);
+        row.push_back(r.used);
+        row.push_back(r.updated);
         if (Layout.WithRemark)
-            row.push_back(TNull{});
+            row.push_back(Null);
         scale.rows.push_back(row);
     }
     return scale;
