@@ -3,8 +3,8 @@
 
 #include "BoxCloser.h"
 #include "Components.h"
+#include "ErrorBox.h"
 #include "FakePing.h"
-#include "PainelApplication.h"
 #include "ScaleFixtures.h"
 #include "TImage.h"
 #include "TPanel.h"
