@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 #include <QToolButton>
@@ -220,6 +221,13 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     TrayIcon1 = new QSystemTrayIcon(ApplicationIcon(), this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
     TrayIcon1->setToolTip(windowTitle());
+    pmTray = new QMenu(this);
+    pmTray->setObjectName(QStringLiteral("pmTray"));
+    mniRestaurar = pmTray->addAction(QStringLiteral("Restaurar"));
+    mniRestaurar->setObjectName(QStringLiteral("mniRestaurar"));
+    mniSair = pmTray->addAction(QStringLiteral("Sair"));
+    mniSair->setObjectName(QStringLiteral("mniSair"));
+    TrayIcon1->setContextMenu(pmTray);
 
     connect(chkOffline, &QCheckBox::clicked, this, &TfrmMain::chkOfflineClick);
     connect(chkOnline, &QCheckBox::clicked, this, &TfrmMain::chkOnlineClick);
@@ -229,6 +237,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     connect(btnSair, &QToolButton::clicked, this, &TfrmMain::btnSairClick);
     connect(TimerUpdate, &QTimer::timeout, this, &TfrmMain::TimerUpdateTimer);
     connect(TrayIcon1, &QSystemTrayIcon::activated, this, &TfrmMain::TrayIcon1Activated);
+    connect(mniRestaurar, &QAction::triggered, this, &TfrmMain::TrayIcon1DblClick);
+    connect(mniSair, &QAction::triggered, this, &TfrmMain::btnSairClick);
 
     resize(1416, 610);
 }
@@ -547,6 +557,8 @@ bool TfrmMain::TrayAvailable() const {
 }
 
 void TfrmMain::TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick)
+    // Trays that speak the StatusNotifier protocol report a click and never a
+    // double-click: either brings the window back.
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
         TrayIcon1DblClick();
 }
