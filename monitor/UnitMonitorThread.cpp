@@ -197,6 +197,19 @@ void TMonitorThread::Ping() {
         }
         if (QFileInfo(FPingResultFile).isFile()) {
             ++PingInfo.sent;
+            // At their last value the counters return to 0 however this probe
+            // ends, also when reading its result fails below: otherwise the
+            // next probe would wrap `sent` to 0 alone.
+            struct TResetAtWrap {
+                TPingInfo& Info;
+                ~TResetAtWrap() {
+                    if (Info.sent == 4294967295u) {
+                        Info.sent = 0;
+                        Info.received = 0;
+                        Info.fail = 0;
+                    }
+                }
+            } resetAtWrap{PingInfo};
             FStrListAux = ReadPingResultLines(FPingResultFile);
             const std::optional<QString> timeText =
                 FindReplyTimeText(FStrListAux, PlatformPingMarkers());
@@ -221,16 +234,11 @@ void TMonitorThread::Ping() {
                     FPingInterval.store(10000, std::memory_order_relaxed);
                 }
             }
-            if (PingInfo.sent == PingInfo.fail)
+            if (PingInfo.sent == 0 || PingInfo.sent <= PingInfo.fail)
                 PingInfo.rate = 0;
             else
                 PingInfo.rate = static_cast<quint8>(
                     (static_cast<quint64>(PingInfo.sent) - PingInfo.fail) * 100 / PingInfo.sent);
-            if (PingInfo.sent == 4294967295u) {
-                PingInfo.sent = 0;
-                PingInfo.received = 0;
-                PingInfo.fail = 0;
-            }
             FLastPing = Now();
             FStrListAux.clear();
         }

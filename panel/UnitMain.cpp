@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -220,6 +221,13 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     TrayIcon1 = new QSystemTrayIcon(ApplicationIcon(), this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
     TrayIcon1->setToolTip(windowTitle());
+    pmTray = new QMenu(this);
+    pmTray->setObjectName(QStringLiteral("pmTray"));
+    mniRestaurar = pmTray->addAction(QStringLiteral("Restaurar"));
+    mniRestaurar->setObjectName(QStringLiteral("mniRestaurar"));
+    mniSair = pmTray->addAction(QStringLiteral("Sair"));
+    mniSair->setObjectName(QStringLiteral("mniSair"));
+    TrayIcon1->setContextMenu(pmTray);
 
     // Every handler catches its own failures (a slot may not let one escape)
     // and hands them to the general error handler.
@@ -238,6 +246,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
                     HandleCurrentException();
                 }
             });
+    connect(mniRestaurar, &QAction::triggered, this, Guarded(&TfrmMain::TrayIcon1DblClick));
+    connect(mniSair, &QAction::triggered, this, Guarded(&TfrmMain::btnSairClick));
 
     resize(1416, 610);
 }
@@ -369,6 +379,8 @@ bool TfrmMain::TrayAvailable() const {
 }
 
 void TfrmMain::TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick)
+    // Trays that speak the StatusNotifier protocol report a click and never a
+    // double-click: either brings the window back.
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
         TrayIcon1DblClick();
 }

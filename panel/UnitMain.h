@@ -8,8 +8,10 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QLabel;
+class QMenu;
 class QTimer;
 class TFlowLayout;
 class TImage;
@@ -81,6 +83,11 @@ public:
     TToolButton* btnSair = nullptr;
     QTimer* TimerUpdate = nullptr;
     QSystemTrayIcon* TrayIcon1 = nullptr;
+    // The tray icon's menu: "Restaurar" brings the window back as a click on
+    // the icon does, "Sair" closes it as the button does.
+    QMenu* pmTray = nullptr;
+    QAction* mniRestaurar = nullptr;
+    QAction* mniSair = nullptr;
 
     // The monitor threads of the last roster build, in roster order (null
     // before FormCreate and after FormClose).

@@ -198,6 +198,42 @@ private slots:
             QVERIFY(t->PingInfo.fail == 0 && t->PingInfo.received == 0);
     }
 
+    // The probe that brings `sent` to its last value resets the counters
+    // however it ends: a result file that cannot be read or a time that is no
+    // number must not leave `sent` to wrap to 0 at the next probe (whose rate
+    // would then divide by zero).
+    void wrapOnFailedProbe_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("output");
+        const QString a = QStringLiteral("10.9.3.2");
+        QTest::newRow("unreadable file") << QStringLiteral("unreadable") << QString();
+        QTest::newRow("time no whole number")
+            << QString() << QStringLiteral("64 bytes from %1: icmp_seq=1 time=abc ms\n").arg(a);
+    }
+    void wrapOnFailedProbe() {
+        QFETCH(QString, mode);
+        QFETCH(QString, output);
+        const QString a = QStringLiteral("10.9.3.2");
+        FPing->SetMode(a, mode);
+        FPing->SetOutput(a, output);
+        auto t = MakeMonitor(a);
+        t->PingInfo.sent = 4294967294u;
+        t->PingInfo.fail = 10;
+        t->PingInfo.received = 4294967294u - 10;
+        t->Ping();
+        QCOMPARE(t->PingInfo.sent, 0u);
+        QCOMPARE(t->PingInfo.received, 0u);
+        QCOMPARE(t->PingInfo.fail, 0u);
+
+        // The next probes count from 0 again.
+        FPing->SetMode(a, QString());
+        FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
+        t->Ping();
+        QCOMPARE(t->PingInfo.sent, 1u);
+        QCOMPARE(int(t->PingInfo.rate), 100);
+        QCOMPARE(t->PingInfo.scale_comm_status, ssOnline);
+    }
+
     // The real ping, against loopback only.
     void loopback() {
         auto t = MakeMonitor(QStringLiteral("127.0.0.1"));

@@ -7,9 +7,11 @@
 #include "TPanel.h"
 #include "ToolButton.h"
 #include "UnitMain.h"
+#include "UnitWait.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -65,7 +67,9 @@ private slots:
     void FreedTileLeavesFlowAndName();
     void ResizeRewraps();
     void MinimizeWithoutTray();
+    void MinimizeToTrayAndBack_data();
     void MinimizeToTrayAndBack();
+    void TrayMenuSairClosesBehindTheWaitDialog();
     void SairCloses();
 };
 
@@ -435,7 +439,17 @@ void TMainWindowTest::MinimizeWithoutTray() {
     QVERIFY(!w.TrayIcon1->isVisible());
 }
 
+// The icon brings the window back however the desktop's tray reports it:
+// trays of the StatusNotifier kind report a click and never a double-click.
+void TMainWindowTest::MinimizeToTrayAndBack_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("double-click") << QStringLiteral("double-click");
+    QTest::newRow("click") << QStringLiteral("click");
+    QTest::newRow("menu Restaurar") << QStringLiteral("Restaurar");
+}
+
 void TMainWindowTest::MinimizeToTrayAndBack() {
+    QFETCH(QString, how);
     TTrayWindow w;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -444,11 +458,67 @@ void TMainWindowTest::MinimizeToTrayAndBack() {
     QVERIFY(w.isMinimized());
     QVERIFY(w.TrayIcon1->isVisible());
 
-    w.TrayIcon1DblClick();
+    if (how == QStringLiteral("double-click")) {
+        emit w.TrayIcon1->activated(QSystemTrayIcon::DoubleClick);
+    } else if (how == QStringLiteral("click")) {
+        emit w.TrayIcon1->activated(QSystemTrayIcon::Trigger);
+    } else {
+        QMenu* menu = w.TrayIcon1->contextMenu();
+        QVERIFY(menu);
+        QStringList texts;
+        QAction* restore = nullptr;
+        for (QAction* action : menu->actions()) {
+            texts << action->text();
+            if (action->text() == how)
+                restore = action;
+        }
+        QCOMPARE(texts, QStringList({"Restaurar", "Sair"}));
+        restore->trigger();
+    }
     QVERIFY(!w.TrayIcon1->isVisible());
     QVERIFY(w.isVisible());
     QVERIFY(w.isMaximized());
     QVERIFY(!w.isMinimized());
+}
+
+// "Sair" of the tray icon's menu closes the window hidden in the tray the
+// normal way: the wait dialog shows while the threads stop.
+void TMainWindowTest::TrayMenuSairClosesBehindTheWaitDialog() {
+    TTrayWindow w;
+    // What a roster build of no scales leaves (the shutdown frees it).
+    w.MonitorThreadList = std::make_unique<QList<TMonitorThread*>>();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.showMinimized();
+    QTRY_VERIFY(w.TrayIcon1->isVisible());
+
+    frmWait = new TfrmWait;
+    bool waitShown = false;
+    class TShowSpy : public QObject {
+    public:
+        bool* Shown;
+        explicit TShowSpy(bool* shown) : Shown(shown) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show)
+                *Shown = true;
+            return false;
+        }
+    } spy(&waitShown);
+    frmWait->installEventFilter(&spy);
+
+    QVERIFY(w.TrayIcon1->contextMenu());
+    QAction* sair = nullptr;
+    for (QAction* action : w.TrayIcon1->contextMenu()->actions())
+        if (action->text() == QStringLiteral("Sair"))
+            sair = action;
+    QVERIFY(sair);
+    sair->trigger();
+    QVERIFY(waitShown);
+    QVERIFY(!frmWait->isVisible());
+    QVERIFY(!w.MonitorThreadList); // the shutdown ran
+    QVERIFY(!w.isVisible());
+    delete frmWait;
+    frmWait = nullptr;
 }
 
 void TMainWindowTest::SairCloses() {
