@@ -14,16 +14,22 @@
 #   missing          leaves no result file
 #   unreadable       leaves a result file that cannot be read
 # Every call appends its arguments, each followed by '|', as one line to
-# args.log, the address alone to calls.log, and "<seconds since the epoch>
-# <address>" to probes.log (each in one write, so that calls side by side do
-# not mix).
-d=$(dirname "$0")
+# args.log and the address alone to calls.log, and where probes.log exists,
+# "<seconds since the epoch> <address>" to it (each in one write, so that
+# calls side by side do not mix).
+# Shell built-ins only where it can: tests probe hundreds of times.
+d=${0%/*}
 line=; for a; do line="$line$a|"; done
 printf '%s\n' "$line" >> "$d/args.log"
 for a; do addr=$a; done
 echo "$addr" >> "$d/calls.log"
-echo "$(date +%s.%N) $addr" >> "$d/probes.log"
-mode=$(cat "$d/$addr.mode" 2>/dev/null) || mode=$(cat "$d/default.mode" 2>/dev/null)
+[ -f "$d/probes.log" ] && echo "$(date +%s.%N) $addr" >> "$d/probes.log"
+mode=
+if [ -f "$d/$addr.mode" ]; then
+    read -r mode < "$d/$addr.mode" || :
+elif [ -f "$d/default.mode" ]; then
+    read -r mode < "$d/default.mode" || :
+fi
 set -- $mode
 case "$1" in
 missing) out=$(readlink /proc/$$/fd/1); rm -f "$out"; exit 1;;
