@@ -94,11 +94,21 @@ QStringList ReadPingResultLines(const QString& FileName, qint64 MaxBytes = 64 * 
 // case or a number. Throws std::runtime_error for NULL and for any other value.
 bool ResultAsTruthValue(const QVariant& Value);
 
+// The data state the activity check gives a scale: `Scalar` runs a scalar
+// query (SQL text and parameters) on the scale database; the address is
+// bound as stored. SC_Used false or no row gives susInactive (the second
+// query is not run); otherwise SC_PLUUpdated true gives susUpdated and false
+// susOutdated. Failures of the queries and of ResultAsTruthValue go to the
+// caller.
+using TScalarQueryFunc = std::function<QVariant(const QString& SQL, const QVariantList& Params)>;
+TScaleUpdateStatus ActivityCheckResult(const TScalarQueryFunc& Scalar,
+                                       const QString& StoredAddress);
+
 class TMonitorThread : public TThread {
     Q_OBJECT
 public:
     using TClock = std::function<QDateTime()>;
-    using TScalarQuery = std::function<QVariant(const QString& SQL, const QVariantList& Params)>;
+    using TScalarQuery = TScalarQueryFunc;
 
     // First stage of construction: defaults only.
     explicit TMonitorThread(bool CreateSuspended);
