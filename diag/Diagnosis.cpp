@@ -72,15 +72,38 @@ QString ShownValue(const QVariant& v) {
     return Shown(PlainText(v));
 }
 
+// The columns a text takes on a terminal: combining marks and format
+// characters none, East Asian wide and full-width characters and emoji two,
+// every other character one.
+qsizetype DisplayWidth(const QString& text) {
+    qsizetype width = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing ||
+            category == QChar::Other_Format)
+            continue;
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+                          (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+                          (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+                          (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
 // Columns padded to their widest cell, separated by " | ", a rule under the
 // header.
 void PrintTable(QTextStream& out, const QStringList& header, const std::vector<QStringList>& rows) {
     std::vector<qsizetype> width(static_cast<size_t>(header.size()));
     for (qsizetype c = 0; c < header.size(); ++c)
-        width[static_cast<size_t>(c)] = header[c].size();
+        width[static_cast<size_t>(c)] = DisplayWidth(header[c]);
     for (const QStringList& row : rows) {
         for (qsizetype c = 0; c < row.size() && c < header.size(); ++c)
-            width[static_cast<size_t>(c)] = std::max(width[static_cast<size_t>(c)], row[c].size());
+            width[static_cast<size_t>(c)] =
+                std::max(width[static_cast<size_t>(c)], DisplayWidth(row[c]));
     }
     const auto line = [&](const QStringList& cells) {
         QString text;
@@ -88,8 +111,10 @@ void PrintTable(QTextStream& out, const QStringList& header, const std::vector<Q
             if (c > 0)
                 text += QStringLiteral(" | ");
             const QString cell = c < cells.size() ? cells[c] : QString();
-            text +=
-                c + 1 < header.size() ? cell.leftJustified(width[static_cast<size_t>(c)]) : cell;
+            text += cell;
+            if (c + 1 < header.size())
+                text +=
+                    QString(width[static_cast<size_t>(c)] - DisplayWidth(cell), QLatin1Char(' '));
         }
         out << text << "\n";
     };

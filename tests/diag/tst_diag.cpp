@@ -47,32 +47,18 @@ TRun Diag(const QStringList& args,
     return Run(qEnvironmentVariable("PAINEL_DIAG"), args, env);
 }
 
-// The cells of a table as the program prints it: a header, a rule of dashes
-// whose "-+-" joints mark the columns, then the rows; blank line ends it.
+// The cells of a table as the program prints it: a header, a rule, then the
+// rows, cells separated by " | " and padded with blanks; a blank line ends it.
 QList<QStringList> TableAfter(const QString& text, int headerLine) {
     const QStringList lines = text.split(QLatin1Char('\n'));
     QList<QStringList> table;
-    if (headerLine + 1 >= lines.size())
-        return table;
-    const QString rule = lines[headerLine + 1];
-    QList<std::pair<qsizetype, qsizetype>> spans;
-    qsizetype start = 0;
-    while (true) {
-        const qsizetype joint = rule.indexOf(QStringLiteral("-+-"), start);
-        spans.append({start, joint < 0 ? -1 : joint + 1 - start});
-        if (joint < 0)
-            break;
-        start = joint + 3;
-    }
-    for (int i = headerLine; i < lines.size() && !lines[i].isEmpty(); ++i) {
+    for (int i = headerLine; i >= 0 && i < lines.size() && !lines[i].isEmpty(); ++i) {
         if (i == headerLine + 1)
-            continue;
-        QStringList cells;
-        for (const auto& [at, width] : spans) {
-            QString cell = lines[i].mid(at, width);
+            continue; // the rule
+        QStringList cells = lines[i].split(QStringLiteral(" | "));
+        for (QString& cell : cells) {
             while (cell.endsWith(QLatin1Char(' ')))
                 cell.chop(1);
-            cells << cell;
         }
         table << cells;
     }
@@ -469,6 +455,25 @@ private slots:
         QCOMPARE(ours, theirs);
         QVERIFY(shown.out.endsWith(QStringLiteral("(%1 linhas)\n").arg(theirs.size() - 1)) ||
                 (theirs.size() == 2 && shown.out.endsWith(QStringLiteral("(1 linha)\n"))));
+    }
+
+    // The table keeps its columns on a terminal: wide characters take two
+    // columns, combining marks none.
+    void tableColumnsLineUp() {
+        mdbw::TTable t{"Nomes", {{"Nome", TColumnType::Text, 20}, {"N", TColumnType::Long}}, {}};
+        t.rows = {{std::string("abc"), std::int64_t(1)},
+                  {std::string("\xe5\xbc\xa0\xe4\xb8\x89"), std::int64_t(2)}, // 2 wide
+                  {std::string("e\xcc\x81"), std::int64_t(3)}};               // e + acute
+        const QString file = Write(QStringLiteral("names.mdb"), {t});
+        const TRun r = Diag({"--arquivo", file, "--sql", "SELECT * FROM Nomes"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QString::fromUtf8("Nome | N\n"
+                                          "-----+--\n"
+                                          "abc  | 1\n"
+                                          "\xe5\xbc\xa0\xe4\xb8\x89 | 2\n"
+                                          "e\xcc\x81    | 3\n"
+                                          "\n"
+                                          "(3 linhas)\n"));
     }
 
     // The help says what the program does, and a wrong command line is
