@@ -4,6 +4,9 @@
 
 TPainelApplication::TPainelApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(ApplicationDefaultName));
+    // The installed desktop entry, by which desktops match the window to its
+    // menu entry and icon.
+    setDesktopFileName(QStringLiteral("painel-pesagram"));
 }
 
 void TPainelApplication::SetMainForm(QWidget* form) {

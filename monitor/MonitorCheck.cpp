@@ -51,21 +51,26 @@ bool ResultAsTruthValue(const QVariant& Value) {
                              ") into type (Boolean)");
 }
 
+TScaleUpdateStatus ActivityCheckResult(const TScalarQueryFunc& Scalar,
+                                       const QString& StoredAddress) {
+    const QVariantList params{QVariant(StoredAddress)};
+    if (!ResultAsTruthValue(
+            Scalar(QStringLiteral("SELECT SC_Used FROM SCALE WHERE SC_IP = :ip"), params)))
+        return susInactive;
+    return ResultAsTruthValue(
+               Scalar(QStringLiteral("SELECT SC_PLUUpdated FROM SCALE WHERE SC_IP = :ip"), params))
+               ? susUpdated
+               : susOutdated;
+}
+
 void TMonitorThread::CheckStatus() {
-    const QVariantList params{QVariant(FIPAddressMSACCESS)};
-    const auto scalar = [&](const QString& sql) {
+    const auto scalar = [this](const QString& sql, const QVariantList& params) {
         if (FScalarQuery)
             return FScalarQuery(sql, params);
         if (!FFDConnection)
             throw std::runtime_error("No database connection");
         return FFDConnection->ExecSQLScalar(sql, params);
     };
-    TScaleUpdateStatus status = susInactive;
-    if (ResultAsTruthValue(scalar(QStringLiteral("SELECT SC_Used FROM SCALE WHERE SC_IP = :ip"))))
-        status = ResultAsTruthValue(
-                     scalar(QStringLiteral("SELECT SC_PLUUpdated FROM SCALE WHERE SC_IP = :ip")))
-                     ? susUpdated
-                     : susOutdated;
-    UpdateStatus.update_status = status;
+    UpdateStatus.update_status = ActivityCheckResult(scalar, FIPAddressMSACCESS);
     FLastUpdateCheck = Now();
 }

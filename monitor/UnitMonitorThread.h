@@ -26,7 +26,7 @@ class TMonitorThread : public TThread {
     Q_OBJECT
 public:
     using TClock = std::function<QDateTime()>;
-    using TScalarQuery = std::function<QVariant(const QString& SQL, const QVariantList& Params)>;
+    using TScalarQuery = TScalarQueryFunc;
 
     // First stage of construction: defaults only.
     explicit TMonitorThread(bool CreateSuspended);

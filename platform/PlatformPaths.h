@@ -21,7 +21,8 @@ std::string PathSeparator();
 // Where the file at a fixed Windows path (drive letter C:) lies here.
 // Windows: unchanged. POSIX: inside the Wine prefix's drive_c ($WINEPREFIX,
 // default ~/.wine); path components are matched without regard to case when
-// the exact spelling does not exist, as Wine does.
+// the exact spelling does not exist, as Wine does; an absolute path of this
+// machine (beginning with "/") is returned as it stands.
 std::string NativePathOf(const std::string& windowsPath);
 
 } // namespace platform

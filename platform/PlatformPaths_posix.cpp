@@ -71,6 +71,8 @@ std::string PathSeparator() {
 }
 
 std::string NativePathOf(const std::string& windowsPath) {
+    if (!windowsPath.empty() && windowsPath.front() == '/')
+        return windowsPath; // already a path of this machine
     std::string rest = windowsPath;
     if (rest.size() >= 2 && rest[1] == ':')
         rest = rest.substr(2);
