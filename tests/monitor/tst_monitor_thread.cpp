@@ -12,7 +12,9 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -107,10 +109,16 @@ private slots:
         QElapsedTimer timer;
         std::atomic<qint64> zeroSleep{-1};
         TBodyThread t([&](TBodyThread& self) {
-            QElapsedTimer z;
-            z.start();
-            self.Sleep(0);
-            zeroSleep = z.elapsed();
+            // The shortest of several: on a busy machine any one of them may
+            // lose the processor for a while.
+            qint64 shortest = std::numeric_limits<qint64>::max();
+            for (int i = 0; i < 10; ++i) {
+                QElapsedTimer z;
+                z.start();
+                self.Sleep(0);
+                shortest = std::min(shortest, z.elapsed());
+            }
+            zeroSleep = shortest;
             self.Sleep(600000);
         });
         t.SetFreeOnTerminate(false);
