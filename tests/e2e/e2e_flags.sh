@@ -31,7 +31,7 @@ win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did n
 read -r x0 y0 w h < <(e2e_window_geometry "$win")
 shot=$E2E_TMP/flags.png
 
-e2e_wait_flags "$shot" "$x0" "$y0" 20 GREEN_CHK YELLOW_CHK RED_CHK BLACK_CHK GREEN_CHK GREEN_CHK
+e2e_wait_flags "$shot" "$x0" "$y0" 60 GREEN_CHK YELLOW_CHK RED_CHK BLACK_CHK GREEN_CHK GREEN_CHK
 e2e_log "all flags ${E2E_WAITED}s after the window appeared"
 cp "$shot" "$E2E_TMP/flags-start.png"
 [ "$(e2e_probes 127.0.0.14)" = 0 ] || e2e_fail "the disabled scale was probed"
