@@ -20,6 +20,10 @@
 
 namespace {
 
+// How long a monitor may take to show its first result: long enough for a
+// busy machine; the wait ends as soon as the result shows.
+constexpr int StartTimeout = 30000;
+
 // A thread whose body is a function.
 class TBodyThread : public TThread {
 public:
@@ -386,7 +390,7 @@ private slots:
         tile.Bind(*t);
         t->Start();
 
-        QTRY_COMPARE(tile.Status->text(), QStringLiteral("Comunicando"));
+        QTRY_COMPARE_WITH_TIMEOUT(tile.Status->text(), QStringLiteral("Comunicando"), StartTimeout);
         QCOMPARE(tile.Address->text(), a);
         QCOMPARE(tile.Name->text(), QStringLiteral("7"));
         QCOMPARE(tile.Sector->text(), QStringLiteral("Frios"));
@@ -423,7 +427,7 @@ private slots:
         TTile tile;
         tile.Bind(*t);
         t->Start();
-        QTRY_COMPARE(tile.Status->text(), QStringLiteral("Comunicando"));
+        QTRY_COMPARE_WITH_TIMEOUT(tile.Status->text(), QStringLiteral("Comunicando"), StartTimeout);
         QVERIFY(!tile.Container->isHidden());
 
         // The next check is about 6 s away: a 100 ms pacing would read the
