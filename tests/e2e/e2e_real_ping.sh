@@ -49,7 +49,7 @@ pid=$E2E_LAST_PID
 win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did not appear"
 read -r x0 y0 w h < <(e2e_window_geometry "$win")
 shot=$E2E_TMP/real-ping.png
-e2e_wait_flags "$shot" "$x0" "$y0" 15 GREEN_CHK
+e2e_wait_flags "$shot" "$x0" "$y0" 60 GREEN_CHK
 e2e_log "green ${E2E_WAITED}s after the window appeared"
 cp "$shot" "$E2E_TMP/real-ping-green.png"
 

@@ -24,7 +24,7 @@ pid=$E2E_LAST_PID
 win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did not appear"
 read -r x0 y0 w h < <(e2e_window_geometry "$win")
 shot=$E2E_TMP/roster.png
-e2e_wait_flags "$shot" "$x0" "$y0" 15 BLACK_CHK YELLOW_CHK GREEN_CHK
+e2e_wait_flags "$shot" "$x0" "$y0" 60 BLACK_CHK YELLOW_CHK GREEN_CHK
 e2e_log "first flags after ${E2E_WAITED}s"
 e2e_expect_tiles "$shot" "$x0" "$y0" 3
 
@@ -36,7 +36,7 @@ sleep 2
 e2e_shot "$shot"
 e2e_expect_tiles "$shot" "$x0" "$y0" 3
 e2e_click $((x0 + w - 127)) $((y0 + h - 41))
-e2e_wait_flags "$shot" "$x0" "$y0" 20 BLACK_CHK GREEN_CHK YELLOW_CHK GREEN_CHK
+e2e_wait_flags "$shot" "$x0" "$y0" 60 BLACK_CHK GREEN_CHK YELLOW_CHK GREEN_CHK
 e2e_log "rebuilt roster with its flags ${E2E_WAITED}s after Atualizar"
 e2e_expect_tiles "$shot" "$x0" "$y0" 4
 e2e_running "$pid" || e2e_fail "the program ended after Atualizar"

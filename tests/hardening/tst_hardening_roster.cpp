@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -358,7 +360,7 @@ private slots:
             QVERIFY(form->StartupAborted());
             QCOMPARE(boxes.Texts.size(), 1);
             QVERIFY2(boxes.Texts.first().startsWith(OpenLeadIn), qPrintable(boxes.Texts.first()));
-            QVERIFY2(boxes.Texts.first().contains("Permission denied"),
+            QVERIFY2(boxes.Texts.first().contains(QString::fromLocal8Bit(std::strerror(EACCES))),
                      qPrintable(boxes.Texts.first()));
         }
     }

@@ -33,6 +33,11 @@ struct TRun {
 
 TRun Run(const QString& program, const QStringList& args, const QByteArray& input = {}) {
     QProcess p;
+    // mdbtools' programs read names such as "Seção" from the command line in
+    // the locale's character set: under LC_ALL=C they find no such table.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    p.setProcessEnvironment(env);
     p.start(program, args);
     if (!p.waitForStarted(10000))
         return {};
