@@ -1,5 +1,7 @@
 #include "PainelApplication.h"
 
+#include "Resources.h"
+
 #include <QMessageBox>
 
 namespace {
@@ -18,6 +20,9 @@ struct TOpenBoxCount {
 
 TPainelApplication::TPainelApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(ApplicationDefaultName));
+    // Every window without an icon of its own (the wait dialog, the message
+    // boxes) shows the application's icon.
+    setWindowIcon(ApplicationIcon());
 }
 
 void TPainelApplication::SetMainForm(QWidget* form) {
