@@ -44,6 +44,8 @@ public:
     QString EngineDescription() const;
 
     // Scalar query: `sql` with its parameters (":name") bound to `params` in
+    // The engine beneath (null before the first opening).
+    TDbEngine* Engine() const { return FEngine.get(); }
     // order. Opens the connection first when it is closed, and leaves it open.
     // Yields the first column of the first row: a NULL stays NULL (a valid
     // QVariant for which isNull() is true); no row gives an invalid QVariant
