@@ -431,7 +431,12 @@ void TfrmMain::Atualiza() {
     }
     if (DMMain) {
         DMMain->qryScales->Close();
-        DMMain->FDCMain->Close();
+        try {
+            DMMain->FDCMain->Close();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
     }
     TimerUpdate->start();
     if (failure)
@@ -493,7 +498,12 @@ void TfrmMain::ReleaseDatabase() {
     if (!DMMain)
         return;
     DMMain->qryScales->Close();
-    DMMain->FDCMain->Close();
+    try {
+        DMMain->FDCMain->Close();
+    } catch (const std::exception&) {
+        // The driver will not end the connection: the program lets it go
+        // with the data module (its engine tries once more) as it ends.
+    }
     delete DMMain;
     DMMain = nullptr;
 }
