@@ -235,6 +235,7 @@ int main(int argc, char** argv) {
     if (argc == 7 && std::strcmp(argv[1], "--rewrite") == 0)
         return Rewrite(argv[2], argv[3], argv[4], argv[5], std::atoi(argv[6]));
     QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
     TestHardeningSoak test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
