@@ -1,12 +1,16 @@
 #include "PainelApplication.h"
 
 #include "ErrorBox.h"
+#include "Resources.h"
 
 TPainelApplication::TPainelApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(ApplicationDefaultName));
     // The installed desktop entry, by which desktops match the window to its
     // menu entry and icon.
     setDesktopFileName(QStringLiteral("painel-pesagram"));
+    // Every window without an icon of its own (the wait dialog, the message
+    // boxes) shows the application's icon.
+    setWindowIcon(ApplicationIcon());
 }
 
 void TPainelApplication::SetMainForm(QWidget* form) {

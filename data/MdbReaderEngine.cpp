@@ -13,11 +13,18 @@
 #include <ctime>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr int MaxStatementAttempts = 5;
+// The file may be written while it is read: nothing keeps the management
+// software from it. A reading that fails, or that the file changed under, is
+// made again after a short pause as long as the file keeps changing, for at
+// most RetryPeriod in all; a file that stays as it was read and still cannot
+// be read fails at once (after one pause).
+constexpr std::chrono::milliseconds RetryPause{40};
+constexpr std::chrono::milliseconds RetryPeriod{1500};
 // A file written less than this long ago may change again without its size or
 // time stamps changing (they are coarse): until it has been quiet that long,
 // it is read again when the last reading is older than the interval below, so
@@ -283,6 +290,7 @@ void TMdbReaderEngine::CloseFile() {
 void TMdbReaderEngine::OpenFile() {
     CloseFile();
     const TFileStamp stamp = StampOf(FPath);
+    FReadStamp = stamp;
     ValidateFile(FPath, stamp);
     MdbHandle* mdb = mdb_open(FPath.c_str(), MDB_NOFLAGS);
     if (!mdb)
@@ -306,11 +314,13 @@ void TMdbReaderEngine::OpenFile() {
     FStampUnsettled =
         static_cast<std::int64_t>(std::time(nullptr)) - stamp.mtimeSec < UnsettledSeconds;
     FOpenedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+    ++FFileReads;
 }
 
 void TMdbReaderEngine::Refresh() {
     const auto openedAt =
         std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(FOpenedAt));
+    FReadStamp = FStamp;
     if (!FMdb || !FDb || !(StampOf(FPath) == FStamp) ||
         (FStampUnsettled && std::chrono::steady_clock::now() - openedAt >= UnsettledReloadInterval))
         OpenFile();
@@ -590,21 +600,39 @@ TDbResult TMdbReaderEngine::Run(const std::string& sql, const std::vector<TDbVal
 TDbResult TMdbReaderEngine::Execute(const std::string& sql, const std::vector<TDbValue>& params) {
     if (!FConnected)
         throw TDbEngineError("The connection to the database is closed.");
-    // The file may be rewritten while it is read: run again on the new version.
-    for (int attempt = 1;; ++attempt) {
+    ++FStatements;
+    const auto until = std::chrono::steady_clock::now() + RetryPeriod;
+    // Whether the file has changed since the version the last attempt read
+    // began to be read, after a pause that lets a write in progress go on.
+    // False when no time is left for another attempt or when the file cannot
+    // be looked at (a missing file fails as it is).
+    const auto changingAfterPause = [&] {
+        if (std::chrono::steady_clock::now() + RetryPause >= until)
+            return false;
+        std::this_thread::sleep_for(RetryPause);
+        try {
+            return !(StampOf(FPath) == FReadStamp);
+        } catch (const TDbEngineError&) {
+            return false;
+        }
+    };
+    for (;;) {
         try {
             TDbResult result = Run(sql, params);
-            if (StampOf(FPath) == FStamp || attempt >= MaxStatementAttempts)
+            // Read without a change meanwhile: the result is of one version.
+            if (StampOf(FPath) == FStamp)
+                return result;
+            // Changed while it was read: again, once the write had a moment,
+            // while there is time; then the last result stands.
+            if (!changingAfterPause())
                 return result;
         } catch (const TDbEngineError&) {
-            bool changed = false;
-            try {
-                changed = FMdb && !(StampOf(FPath) == FStamp);
-            } catch (const TDbEngineError&) {
-            }
-            if (!changed || attempt >= MaxStatementAttempts)
+            // What a failed reading loaded cannot be trusted: the next one
+            // starts from the file.
+            CloseFile();
+            if (!changingAfterPause())
                 throw;
         }
-        CloseFile();
+        ++FRetries;
     }
 }

@@ -26,8 +26,13 @@ public:
     TDbResult Execute(const std::string& sql, const std::vector<TDbValue>& params) override;
     std::string Description() const override;
 
-    // How many times a table was read from the file since construction.
+    // Since construction: how many times a table was read from the file, the
+    // file was opened (a version read), a statement was run, and a reading
+    // was made again because the file changed under it.
     int TableLoads() const { return FTableLoads; }
+    int FileReads() const { return FFileReads; }
+    int Statements() const { return FStatements; }
+    int Retries() const { return FRetries; }
 
     // The identity of one version of the file on disk.
     struct TFileStamp {
@@ -50,5 +55,9 @@ private:
     TFileStamp FStamp;
     bool FStampUnsettled = false; // written too recently to trust the stamp alone
     std::int64_t FOpenedAt = 0;   // steady clock ticks when the version was opened
+    TFileStamp FReadStamp;        // of the version the current reading began with
     int FTableLoads = 0;
+    int FFileReads = 0;
+    int FStatements = 0;
+    int FRetries = 0;
 };

@@ -599,7 +599,14 @@ TOdbcStatementText ToOdbcStatementText(const std::string& sql) {
 TOdbcEngine::TOdbcEngine(std::string driverName) : FDriverName(std::move(driverName)) {}
 
 TOdbcEngine::~TOdbcEngine() {
-    Close();
+    try {
+        Close();
+    } catch (const TDbEngineError&) {
+        // A driver that still refuses to end the connection (its failure was
+        // reported by the Close before) keeps it and the environment: a
+        // connected handle cannot be freed.
+        return;
+    }
     if (FEnv)
         SQLFreeHandle(SQL_HANDLE_ENV, static_cast<SQLHENV>(FEnv));
 }
@@ -664,11 +671,34 @@ void TOdbcEngine::Close() {
     if (!FDbc)
         return;
     SQLHDBC dbc = static_cast<SQLHDBC>(FDbc);
-    if (FConnected)
-        SQLDisconnect(dbc);
-    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (FConnected) {
+        SQLRETURN rc = SQLDisconnect(dbc);
+        if (!Succeeded(rc)) {
+            // A driver does not disconnect while a transaction is open
+            // (SQLSTATE 25000): roll it back (the engine only reads) and try
+            // again.
+            SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+            rc = SQLDisconnect(dbc);
+        }
+        if (!Succeeded(rc)) {
+            // Still connected, so the handle cannot be freed: the engine keeps
+            // it, open and usable, and a later Close tries again.
+            std::string text = Diagnostics(SQL_HANDLE_DBC, dbc);
+            if (text.empty())
+                text = "SQLDisconnect failed (return code " + std::to_string(rc) + ")";
+            throw TDbEngineError("The connection to the database could not be closed: " + text);
+        }
+        FConnected = false;
+    }
+    const SQLRETURN freed = SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (!Succeeded(freed)) {
+        // Kept (disconnected) for the next Connect or Close.
+        std::string text = Diagnostics(SQL_HANDLE_DBC, dbc);
+        if (text.empty())
+            text = "SQLFreeHandle failed (return code " + std::to_string(freed) + ")";
+        throw TDbEngineError("The connection handle could not be freed: " + text);
+    }
     FDbc = nullptr;
-    FConnected = false;
 }
 
 bool TOdbcEngine::Connected() const {

@@ -57,6 +57,8 @@ public:
     // The connection string Open uses for `path`.
     std::string ConnectionString(const std::string& path, bool readOnly) const;
     const std::string& DriverName() const { return FDriverName; }
+    // The driver manager's connection handle (SQLHDBC) while there is one.
+    void* ConnectionHandle() const { return FDbc; }
 
 private:
     void AllocateEnvironment();

@@ -108,8 +108,13 @@ void TFDConnection::Open() {
 }
 
 void TFDConnection::Close() {
-    if (FEngine)
+    if (!FEngine)
+        return;
+    try {
         FEngine->Close();
+    } catch (const TDbEngineError& e) {
+        throw EDatabaseError(e.what());
+    }
 }
 
 bool TFDConnection::Connected() const {

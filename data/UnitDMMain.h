@@ -37,11 +37,15 @@ public:
     // Throws EDatabaseError with the engine's diagnostic text.
     void Open();
     // Closes the connection; does nothing when closed. May be opened again.
+    // Throws EDatabaseError when the driver will not end the connection; it
+    // then stays open (and usable) and a later Close tries again.
     void Close();
     bool Connected() const;
     // What reads the file (the ODBC driver's name or the built-in reader);
     // empty before the first opening.
     QString EngineDescription() const;
+    // The engine beneath (null before the first opening).
+    TDbEngine* Engine() const { return FEngine.get(); }
 
     // Scalar query: `sql` with its parameters (":name") bound to `params` in
     // order. Opens the connection first when it is closed, and leaves it open.

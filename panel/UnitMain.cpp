@@ -78,6 +78,7 @@ TToolButton* NewToolButton(QWidget* parent, const QString& name, const QString& 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromUtf8(PainelTitle));
+    setWindowIcon(ApplicationIcon());
     setFont(LayoutFont(QStringLiteral("Tahoma"), 11));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, WindowColor);

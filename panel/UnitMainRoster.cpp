@@ -148,7 +148,12 @@ void TfrmMain::Atualiza() {
     }
     if (DMMain) {
         DMMain->qryScales->Close();
-        DMMain->FDCMain->Close();
+        try {
+            DMMain->FDCMain->Close();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
     }
     TimerUpdate->start();
     if (failure)
@@ -212,7 +217,13 @@ void TfrmMain::ReleaseDatabase() {
     if (!DMMain)
         return;
     DMMain->qryScales->Close();
-    DMMain->FDCMain->Close();
+    try {
+        DMMain->FDCMain->Close();
+    } catch (const std::exception& failure) {
+        // The driver will not end the connection: the program lets it go
+        // with the data module (its engine tries once more) as it ends.
+        qCDebug(lcPanel) << "the connection could not be closed:" << failure.what();
+    }
     delete DMMain;
     DMMain = nullptr;
 }

@@ -104,6 +104,23 @@ private slots:
         QCOMPARE(ApplicationTitle(), QStringLiteral("PainelPesagram"));
     }
 
+    // The wait dialog and the message boxes show the application's icon.
+    void windowsShowTheApplicationIcon() {
+        TfrmWait wait;
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("x"), QStringLiteral("y"));
+        for (QWidget* window : {static_cast<QWidget*>(&wait), static_cast<QWidget*>(&box)}) {
+            for (int size : {16, 32, 48, 64, 128, 256}) {
+                const QImage stored(QStringLiteral(":/icon/app_%1.png").arg(size));
+                QVERIFY(!stored.isNull());
+                QCOMPARE(window->windowIcon()
+                             .pixmap(QSize(size, size))
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                         stored.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            }
+        }
+    }
+
     void failureWhileStarting() {
         bool threw = false;
         try {

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
 
 using namespace fixtures;
@@ -77,6 +79,7 @@ private slots:
     void ParametersOfEveryKind();
     void LongAndAccentedTexts();
     void StatementErrorsCarryTheDriversText();
+    void CloseEndsAConnectionInATransaction();
 };
 
 void TestOdbcEngine::MakeSqlite(const std::string& path, const char* noType) {
@@ -349,6 +352,40 @@ void TestOdbcEngine::StatementErrorsCarryTheDriversText() {
     } catch (const TDbEngineError& e) {
         QVERIFY2(std::string(e.what()).find("no such table") != std::string::npos, e.what());
     }
+}
+
+// A driver refuses to disconnect while a transaction is open (here: the
+// SQLite driver with auto-commit off, after a statement). The close rolls it
+// back and disconnects: the handle is freed, not left connected, and the
+// file's lock goes with it.
+void TestOdbcEngine::CloseEndsAConnectionInATransaction() {
+    const std::string file = FDir.filePath("transaction.db").toStdString();
+    MakeSqlite(file, "INTEGER");
+    TOdbcEngine engine(SqliteDriverName);
+    Open(engine, file);
+    auto* dbc = static_cast<SQLHDBC>(engine.ConnectionHandle());
+    QVERIFY(dbc);
+    QVERIFY(SQL_SUCCEEDED(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                                            reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
+    QCOMPARE(Rows(engine.Execute("SELECT COUNT(*) FROM Scale", {})), QStringList{"6"});
+
+    engine.Close();
+    QVERIFY(!engine.Connected());
+    QVERIFY(!engine.ConnectionHandle());
+    // The driver manager no longer knows the handle: it was freed.
+    SQLCHAR name[64] = {};
+    QCOMPARE(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, nullptr),
+             SQLRETURN(SQL_INVALID_HANDLE));
+    // Nothing holds the file any more: another connection can write it.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    const int rc = sqlite3_exec(db, "DELETE FROM Sect", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QCOMPARE(rc, SQLITE_OK);
+
+    // The engine opens again as usual.
+    Open(engine, file);
+    QCOMPARE(Rows(engine.Execute("SELECT COUNT(*) FROM Sect", {})), QStringList{"0"});
 }
 
 QTEST_GUILESS_MAIN(TestOdbcEngine)

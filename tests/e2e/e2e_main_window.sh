@@ -13,6 +13,13 @@ pid=$E2E_LAST_PID
 win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did not appear"
 read -r x0 y0 w h < <(e2e_window_geometry "$win")
 [ "$w" = 1416 ] && [ "$h" = 610 ] || e2e_fail "client area is ${w}x${h}, expected 1416x610"
+
+# The window carries the application's icon for the window manager, in all
+# six sizes (xprop shows each as "Icon (W x H):").
+sizes=$(xprop -len 2000000 -id "$win" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr -dc '0-9 x\n' |
+    tr -d ' ' | sort -n | tr '\n' ' ')
+[ "$sizes" = "16x16 32x32 48x48 64x64 128x128 256x256 " ] ||
+    e2e_fail "_NET_WM_ICON of the main window holds the sizes '$sizes', expected 16 to 256 px"
 sleep 1
 shot=$E2E_TMP/main.png
 e2e_shot "$shot"

@@ -84,9 +84,19 @@ void TMainWindowTest::Frame() {
     QVERIFY(!window.TimerUpdate->isActive());
     QVERIFY(!window.TrayIcon1->isVisible());
     QVERIFY(!window.TrayIcon1->icon().isNull());
-    for (int size : {16, 32, 48, 64, 128, 256})
+    for (int size : {16, 32, 48, 64, 128, 256}) {
         QVERIFY2(window.TrayIcon1->icon().availableSizes().contains(QSize(size, size)),
                  qPrintable(QString::number(size)));
+        // The window carries the application's icon (the title bar, the
+        // taskbar; _NET_WM_ICON on X11), in every size, as stored.
+        const QImage stored(QStringLiteral(":/icon/app_%1.png").arg(size));
+        QVERIFY(!stored.isNull());
+        QCOMPARE(window.windowIcon()
+                     .pixmap(QSize(size, size))
+                     .toImage()
+                     .convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 stored.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
 }
 
 void TMainWindowTest::Areas() {
