@@ -108,7 +108,7 @@ private slots:
         QVERIFY(root.isValid());
         const QString database = testsupport::UseWinePrefix(root.path());
         testsupport::UsePrivateRuntimeDir(root.path());
-        THardPing ping; // every scale answers
+        TFakePing ping; // every scale answers
 
         const int seconds = qEnvironmentVariableIntValue("PAINEL_SOAK_WRITE_SECONDS") > 0
                                 ? qEnvironmentVariableIntValue("PAINEL_SOAK_WRITE_SECONDS")
@@ -135,7 +135,7 @@ private slots:
         QDir().mkpath(QFileInfo(database).path());
         QVERIFY(QFile::copy(a, database));
 
-        THardBoxCloser boxes;
+        TBoxCloser boxes;
         auto form = std::make_unique<TfrmMain>();
         form->FormCreate();
         QCOMPARE(form->MonitorThreadList->size(), count);
