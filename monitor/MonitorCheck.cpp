@@ -68,4 +68,5 @@ void TMonitorThread::CheckStatus() {
                      : susOutdated;
     UpdateStatus.update_status = status;
     FLastUpdateCheck = Now();
+    FChecked = true;
 }
