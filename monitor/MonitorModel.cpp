@@ -55,14 +55,17 @@ void SetTileToolTip(QWidget* Container, const TScaleSnapshot& Records) {
         QToolTip::showText(QCursor::pos(), tip, Container);
 }
 
+// ViewChanged false: only the records changed, the controls are left alone.
 void ApplyLook(QWidget* Container, QLabel* Status, TImage* Flag, const TTileLook& Look,
-               TLookListener* Listener) {
-    if (Container && Look.Visible && Container->isHidden() == *Look.Visible)
-        Container->setVisible(*Look.Visible);
-    if (Status)
-        Status->setText(Look.StatusText);
-    if (Flag && !Look.FlagPicture.isEmpty())
-        TryLoadImage(Flag, Look.FlagPicture);
+               TLookListener* Listener, bool ViewChanged = true) {
+    if (ViewChanged) {
+        if (Container && Look.Visible && Container->isHidden() == *Look.Visible)
+            Container->setVisible(*Look.Visible);
+        if (Status)
+            Status->setText(Look.StatusText);
+        if (Flag && !Look.FlagPicture.isEmpty())
+            TryLoadImage(Flag, Look.FlagPicture);
+    }
     if (Container)
         SetTileToolTip(Container, Look.Records);
     if (Listener)
@@ -188,21 +191,22 @@ void TMonitorThread::UpdateControls(bool fSynchronize) {
     const TTileLook look = CurrentLook();
     if (FLastLook && *FLastLook == look)
         return; // the tile shows this already
+    const bool viewChanged = !FLastLook || !FLastLook->SameView(look);
     FLastLook = look;
-    PostLook(look);
+    PostLook(look, viewChanged);
 }
 
 void TMonitorThread::UpdateControls() {
     ApplyLook(FControlContainer, FLabelStatus, FImageFlagStatus, CurrentLook(), FLookListener);
 }
 
-void TMonitorThread::PostLook(const TTileLook& Look) {
+void TMonitorThread::PostLook(const TTileLook& Look, bool ViewChanged) {
     // Applied on the GUI thread in the order handed over, and dropped when
     // the tile has been freed meanwhile.
     Queue([container = FControlContainer, status = FLabelStatus, flag = FImageFlagStatus,
-           listener = FLookListener, Look] {
+           listener = FLookListener, Look, ViewChanged] {
         if (container)
-            ApplyLook(container, status, flag, Look, listener);
+            ApplyLook(container, status, flag, Look, listener, ViewChanged);
     });
 }
 

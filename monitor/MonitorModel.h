@@ -64,6 +64,11 @@ struct TTileLook {
     // The records the look was worked out from (the tile's tooltip).
     TScaleSnapshot Records;
     bool operator==(const TTileLook&) const = default;
+    // Whether the tile's controls show the same (the records aside).
+    bool SameView(const TTileLook& Other) const {
+        return Visible == Other.Visible && StatusText == Other.StatusText &&
+               FlagPicture == Other.FlagPicture;
+    }
 };
 
 // Hears every look applied to a tile, on the GUI thread, after the tile shows

@@ -126,7 +126,9 @@ private:
     TScaleSnapshot Snapshot() const;
     void SetFilter(std::atomic<bool>& Flag, bool Value);
     void PostFirstFill();
-    void PostLook(const TTileLook& Look);
+    // ViewChanged false: the tile's controls show this look already, only its
+    // records are new.
+    void PostLook(const TTileLook& Look, bool ViewChanged);
 
     QString FIPAddress;
     QString FThreadID;

@@ -380,6 +380,21 @@ private slots:
         QCOMPARE(tip, ScaleToolTipText(heard[1].Records));
         QVERIFY2(tip.contains(QStringLiteral("Taxa de sucesso: 66 % (2 de 3)")), qPrintable(tip));
         QVERIFY2(tip.contains(QStringLiteral("Último ping: nenhum")), qPrintable(tip));
+
+        // Only the records changed: the tooltip and the listener follow, the
+        // controls are left as they are.
+        tile.Status->setText(QStringLiteral("left alone"));
+        t->PingInfo.sent = 4;
+        t->PingInfo.fail = 2;
+        t->PingInfo.rate = 50;
+        t->UpdateControls(false);
+        t->UpdateControls(false); // the same again: nothing handed over
+        QCoreApplication::processEvents();
+        QCOMPARE(heard.size(), 3);
+        QCOMPARE(tile.Status->text(), QStringLiteral("left alone"));
+        QVERIFY2(
+            tile.Container->toolTip().contains(QStringLiteral("Taxa de sucesso: 50 % (2 de 4)")),
+            qPrintable(tile.Container->toolTip()));
     }
 
     // Looks handed over without waiting are applied in order, and dropped
