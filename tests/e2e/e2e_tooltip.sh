@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A tile's tooltip: resting the mouse on a tile opens a tooltip window next to
-# it, with the scale's details; the window closes with "Sair" as usual.
+# it, with the scale's details, and the tooltip on screen follows the next
+# probe; the window closes with "Sair" as usual.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init
@@ -40,6 +41,25 @@ e2e_log "tooltip window $tip at $tx,$ty size ${tw}x$th"
 [ "$tx" -ge "$x0" ] && [ "$tx" -le $((x0 + 400)) ] || e2e_fail "tooltip away from the tile: x=$tx"
 e2e_shot "$shot"
 [ -n "${PAINEL_E2E_SHOT:-}" ] && cp "$shot" "$PAINEL_E2E_SHOT"
+
+# The tooltip on screen follows the next probe ("Último ping" moves on)
+# instead of going stale.
+first=$E2E_TMP/tip-first.png
+later=$E2E_TMP/tip-later.png
+convert "$shot" -crop "${tw}x${th}+${tx}+${ty}" +repage "$first"
+changed=""
+for _ in $(seq 24); do
+    sleep 0.5
+    visible_windows | grep -qx "$tip" || break
+    e2e_shot "$shot"
+    convert "$shot" -crop "${tw}x${th}+${tx}+${ty}" +repage "$later"
+    if [ "$(compare -metric AE "$first" "$later" null: 2>&1 || true)" != 0 ]; then
+        changed=1
+        break
+    fi
+done
+[ -n "$changed" ] || e2e_fail "the tooltip on screen did not follow the next probe"
+visible_windows | grep -qx "$tip" || e2e_fail "the tooltip closed instead of following"
 
 e2e_click_sair "$win"
 e2e_wait_exit "$pid" 60
