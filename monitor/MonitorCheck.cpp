@@ -73,4 +73,5 @@ void TMonitorThread::CheckStatus() {
     };
     UpdateStatus.update_status = ActivityCheckResult(scalar, FIPAddressMSACCESS);
     FLastUpdateCheck = Now();
+    FChecked = true;
 }

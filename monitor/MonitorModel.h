@@ -4,6 +4,8 @@
 // GUI thread by the presentation (MonitorModel.cpp).
 
 #include <QDateTime>
+#include <QLocale>
+#include <QObject>
 #include <QString>
 #include <optional>
 
@@ -23,13 +25,34 @@ struct TPingInfo {
     quint8 rate = 0;
     TScaleCommStatus scale_comm_status = ssOffline;
     QString scale_comm_status_str;
+    bool operator==(const TPingInfo&) const = default;
 };
 
 // The data-state record of a scale.
 struct TUpdateStatus {
     TScaleUpdateStatus update_status = susOutdated;
     QString update_status_str;
+    bool operator==(const TUpdateStatus&) const = default;
 };
+
+// One consistent copy of a scale's records, taken by its monitor thread
+// together with the look, so that the GUI thread never reads a record while
+// the thread writes it.
+struct TScaleSnapshot {
+    QString ScaleID; // the scale's number
+    QString Sector;
+    QString StoredAddress; // as the database holds it
+    QString Address;       // as pinged
+    TPingInfo PingInfo;
+    TUpdateStatus UpdateStatus;
+    QDateTime LastPing;        // null: no probe yet
+    QDateTime LastUpdateCheck; // null: no activity check yet
+    bool operator==(const TScaleSnapshot&) const = default;
+};
+
+// The details a tile's tooltip gives for the records, one line each, in
+// plain text; date-times as local times in the locale's short format.
+QString ScaleToolTipText(const TScaleSnapshot& Records, const QLocale& Locale = QLocale::system());
 
 // What one presentation does to a tile: the visibility (none: unchanged), the
 // status label's text and the flag picture (empty: unchanged). Worked out on
@@ -38,7 +61,24 @@ struct TTileLook {
     std::optional<bool> Visible;
     QString StatusText;
     QString FlagPicture;
+    // The records the look was worked out from (the tile's tooltip).
+    TScaleSnapshot Records;
     bool operator==(const TTileLook&) const = default;
+    // Whether the tile's controls show the same (the records aside).
+    bool SameView(const TTileLook& Other) const {
+        return Visible == Other.Visible && StatusText == Other.StatusText &&
+               FlagPicture == Other.FlagPicture;
+    }
+};
+
+// Hears every look applied to a tile, on the GUI thread, after the tile shows
+// it. Set on the monitor threads by their owner before they start.
+class TLookListener : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+signals:
+    void LookApplied(const TTileLook& Look);
 };
 
 // The filter flags of a tile, as one presentation reads them.

@@ -240,6 +240,7 @@ void TMonitorThread::Ping() {
                 PingInfo.rate = static_cast<quint8>(
                     (static_cast<quint64>(PingInfo.sent) - PingInfo.fail) * 100 / PingInfo.sent);
             FLastPing = Now();
+            FPinged = true;
             FStrListAux.clear();
         }
         PingInfo.scale_comm_status_str = ScaleCommStatusToStr(PingInfo.scale_comm_status);

@@ -76,6 +76,10 @@ public:
     void SetShowOutdated(bool Value) { SetFilter(FShowOutdated, Value); }
     bool ShowInactive() const { return FShowInactive.load(std::memory_order_relaxed); }
     void SetShowInactive(bool Value) { SetFilter(FShowInactive, Value); }
+    // Hears the looks applied to the tile (GUI thread); tracked like the
+    // controls.
+    TLookListener* LookListener() const { return FLookListener; }
+    void SetLookListener(TLookListener* Value) { FLookListener = Value; }
     QString ScaleID() const { return FScaleID; }
     void SetScaleID(const QString& Value) { FScaleID = Value; }
 
@@ -118,9 +122,13 @@ private:
     void FirstStage();
     QDateTime Now() const;
     TTileLook CurrentLook() const;
+    // A copy of the records (monitor thread, or GUI thread while it waits).
+    TScaleSnapshot Snapshot() const;
     void SetFilter(std::atomic<bool>& Flag, bool Value);
     void PostFirstFill();
-    void PostLook(const TTileLook& Look);
+    // ViewChanged false: the tile's controls show this look already, only its
+    // records are new.
+    void PostLook(const TTileLook& Look, bool ViewChanged);
 
     QString FIPAddress;
     QString FThreadID;
@@ -142,9 +150,12 @@ private:
     QPointer<TImage> FImageStatus;
     QPointer<TImage> FImageFlagStatus;
     QPointer<QWidget> FControlContainer;
+    QPointer<TLookListener> FLookListener;
     quint8 FPing_Fail_Count = 0;
     QDateTime FLastPing;
     QDateTime FLastUpdateCheck;
+    bool FPinged = false;  // FLastPing is a probe's, not the start's
+    bool FChecked = false; // FLastUpdateCheck is a check's, not the start's
     std::atomic<bool> FShowOffline{false};
     std::atomic<bool> FShowOnline{false};
     std::atomic<bool> FShowOutdated{false};

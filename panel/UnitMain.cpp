@@ -10,6 +10,7 @@
 #include "TImage.h"
 #include "TPanel.h"
 #include "ToolButton.h"
+#include "TrayWatch.h"
 #include "UnitMonitorThread.h"
 
 #include <QCheckBox>
@@ -229,6 +230,15 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     mniSair = pmTray->addAction(QStringLiteral("Sair"));
     mniSair->setObjectName(QStringLiteral("mniSair"));
     TrayIcon1->setContextMenu(pmTray);
+    LookListener = new TLookListener(this);
+    LookListener->setObjectName(QStringLiteral("LookListener"));
+    FTrayWatch = new TTrayWatch(
+        windowTitle(), [this] { return InTray(); },
+        [this](const QString& title, const QString& text, QSystemTrayIcon::MessageIcon icon) {
+            ShowTrayMessage(title, text, icon);
+        },
+        [this](const QString& tip) { TrayIcon1->setToolTip(tip); }, this);
+    connect(LookListener, &TLookListener::LookApplied, FTrayWatch, &TTrayWatch::LookApplied);
 
     // Every handler catches its own failures (a slot may not let one escape)
     // and hands them to the general error handler.
@@ -377,6 +387,15 @@ void TfrmMain::changeEvent(QEvent* event) {
 
 bool TfrmMain::TrayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TfrmMain::InTray() const {
+    return TrayIcon1->isVisible() && isHidden();
+}
+
+void TfrmMain::ShowTrayMessage(const QString& Title, const QString& Text,
+                               QSystemTrayIcon::MessageIcon Icon) {
+    TrayIcon1->showMessage(Title, Text, Icon);
 }
 
 void TfrmMain::TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason) {

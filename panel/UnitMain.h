@@ -19,6 +19,8 @@ class TPanel;
 class TScrollBox;
 class TToolButton;
 class TMonitorThread;
+class TLookListener;
+class TTrayWatch;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -88,6 +90,8 @@ public:
     QMenu* pmTray = nullptr;
     QAction* mniRestaurar = nullptr;
     QAction* mniSair = nullptr;
+    // Hears the looks the tiles take, for the tray's watch.
+    TLookListener* LookListener = nullptr;
 
     // The monitor threads of the last roster build, in roster order (null
     // before FormCreate and after FormClose).
@@ -97,6 +101,10 @@ public:
 
     // The flow layout of FlowPanel1.
     TFlowLayout* FlowLayout() const { return FFlowLayout; }
+    // The tray's watch: the tray icon's tooltip and its messages.
+    TTrayWatch* TrayWatch() const { return FTrayWatch; }
+    // Whether the window is hidden in the tray.
+    bool InTray() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -105,6 +113,9 @@ protected:
     // Whether minimizing may hide the window in the system tray; where the
     // desktop has no tray the window stays minimized on the taskbar.
     virtual bool TrayAvailable() const;
+    // Shows one of the tray's messages.
+    virtual void ShowTrayMessage(const QString& Title, const QString& Text,
+                                 QSystemTrayIcon::MessageIcon Icon);
 
 private:
     // `Handler` as a slot that hands its failures to the general error
@@ -117,6 +128,7 @@ private:
     void SetFilterOnAll(void (TMonitorThread::*Setter)(bool), bool Value);
 
     TFlowLayout* FFlowLayout = nullptr;
+    TTrayWatch* FTrayWatch = nullptr;
     bool FStartupAborted = false;
     bool FClosed = false;
 };

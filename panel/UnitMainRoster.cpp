@@ -6,6 +6,7 @@
 #include "PanelLog.h"
 #include "TImage.h"
 #include "TPanel.h"
+#include "TrayWatch.h"
 #include "UnitDMMain.h"
 #include "UnitMain.h"
 #include "UnitMonitorThread.h"
@@ -69,6 +70,7 @@ bool TfrmMain::InitializeDatabase() {
 
 void TfrmMain::InitializeThreads() {
     TFDQuery* query = DMMain->qryScales;
+    FTrayWatch->BeginRoster();
     while (!query->Eof()) {
         const auto position = static_cast<quint16>(query->RecNo() - 1);
         const QString n = QString::number(static_cast<int>(position) + 1);
@@ -95,6 +97,7 @@ void TfrmMain::InitializeThreads() {
         thread->SetImageStatus(FindComponentAs<TImage>(tile, QStringLiteral("imgScale") + n));
         thread->SetImageCommStatus(
             FindComponentAs<TImage>(tile, QStringLiteral("imgCommStatus") + n));
+        thread->SetLookListener(LookListener);
         thread->SetShowOffline(chkOffline->isChecked());
         thread->SetShowOnline(chkOnline->isChecked());
         thread->SetShowOutdated(chkOutdated->isChecked());

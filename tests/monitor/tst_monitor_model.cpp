@@ -16,6 +16,7 @@ static_assert(std::is_same_v<decltype(TPingInfo::sent), quint32> &&
 
 Q_DECLARE_METATYPE(TScaleCommStatus)
 Q_DECLARE_METATYPE(TScaleUpdateStatus)
+Q_DECLARE_METATYPE(TScaleSnapshot)
 
 namespace {
 TTileFilters Filters(bool offline, bool online, bool outdated, bool inactive) {
@@ -218,6 +219,182 @@ private slots:
         QVERIFY(tile.Container->isHidden());
         QCOMPARE(tile.Status->text(), QStringLiteral("Aguardando"));
         QCOMPARE(tile.Flag->Picture(), green);
+    }
+
+    // The tile's tooltip for the records, in every state. The locale is fixed
+    // and the moments are local times, so the texts do not depend on the
+    // machine's locale or time zone.
+    void toolTipText_data() {
+        QTest::addColumn<TScaleSnapshot>("records");
+        QTest::addColumn<QString>("expected");
+
+        const QDateTime built(QDate(2026, 3, 9), QTime(7, 5, 30));
+        TScaleSnapshot base;
+        base.ScaleID = QStringLiteral("7");
+        base.Sector = QStringLiteral("Padaria");
+        base.StoredAddress = QStringLiteral("10.0.5.7");
+        base.Address = QStringLiteral("10.0.5.7");
+        base.UpdateStatus.update_status = susOutdated;
+
+        TScaleSnapshot fresh = base; // as constructed: offline since then, nothing done yet
+        fresh.PingInfo.scale_comm_status = ssOffline;
+        fresh.PingInfo.scale_comm_status_str = QStringLiteral("Sem comunicação");
+        fresh.PingInfo.last_time_offline = built;
+        QTest::newRow("no reply yet, offline since construction")
+            << fresh
+            << QStringLiteral("Balança 7 — Padaria\n"
+                              "Endereço: 10.0.5.7\n"
+                              "Comunicação: Sem comunicação\n"
+                              "Tempo de resposta: sem resposta\n"
+                              "Taxa de sucesso: sem pings\n"
+                              "Sem comunicação desde 09/03/2026 07:05\n"
+                              "Dados: Desatualizada\n"
+                              "Último ping: nenhum\n"
+                              "Última verificação: nenhuma");
+
+        TScaleSnapshot failing = fresh; // four probes without a reply
+        failing.PingInfo.sent = 4;
+        failing.PingInfo.fail = 4;
+        failing.LastPing = built.addSecs(2);
+        failing.LastUpdateCheck = built.addSecs(1);
+        QTest::newRow("offline since construction after failed probes")
+            << failing
+            << QStringLiteral("Balança 7 — Padaria\n"
+                              "Endereço: 10.0.5.7\n"
+                              "Comunicação: Sem comunicação\n"
+                              "Tempo de resposta: sem resposta\n"
+                              "Taxa de sucesso: 0 % (0 de 4)\n"
+                              "Sem comunicação desde 09/03/2026 07:05\n"
+                              "Dados: Desatualizada\n"
+                              "Último ping: 09/03/2026 07:05\n"
+                              "Última verificação: 09/03/2026 07:05");
+
+        TScaleSnapshot online = base;
+        online.StoredAddress = QStringLiteral("10.0.5.7 (balcão)");
+        online.PingInfo.sent = 3;
+        online.PingInfo.received = 2;
+        online.PingInfo.fail = 1;
+        online.PingInfo.rate = 66;
+        online.PingInfo.response_time = 12;
+        online.PingInfo.scale_comm_status = ssOnline;
+        online.PingInfo.scale_comm_status_str = QStringLiteral("Comunicando");
+        online.UpdateStatus.update_status = susUpdated;
+        online.LastPing = QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59));
+        online.LastUpdateCheck = QDateTime(QDate(2027, 1, 1), QTime(0, 0, 1));
+        QTest::newRow("online, address stored otherwise")
+            << online
+            << QStringLiteral("Balança 7 — Padaria\n"
+                              "Endereço: 10.0.5.7 (balcão) (pingado: 10.0.5.7)\n"
+                              "Comunicação: Comunicando\n"
+                              "Tempo de resposta: 12 ms\n"
+                              "Taxa de sucesso: 66 % (2 de 3)\n"
+                              "Dados: Atualizada\n"
+                              "Último ping: 31/12/2026 23:59\n"
+                              "Última verificação: 01/01/2027 00:00");
+
+        TScaleSnapshot wrapped = online; // the counters went back to 0 at their last value
+        wrapped.StoredAddress = wrapped.Address;
+        wrapped.PingInfo.sent = 0;
+        wrapped.PingInfo.received = 0;
+        wrapped.PingInfo.fail = 0;
+        wrapped.PingInfo.rate = 100;
+        QTest::newRow("counters reset at the wrap")
+            << wrapped
+            << QStringLiteral("Balança 7 — Padaria\n"
+                              "Endereço: 10.0.5.7\n"
+                              "Comunicação: Comunicando\n"
+                              "Tempo de resposta: 12 ms\n"
+                              "Taxa de sucesso: sem pings\n"
+                              "Dados: Atualizada\n"
+                              "Último ping: 31/12/2026 23:59\n"
+                              "Última verificação: 01/01/2027 00:00");
+
+        TScaleSnapshot inactive = failing; // no longer probed
+        inactive.UpdateStatus.update_status = susInactive;
+        inactive.Sector.clear();
+        QTest::newRow("inactive, no sector")
+            << inactive
+            << QStringLiteral("Balança 7 — \n"
+                              "Endereço: 10.0.5.7\n"
+                              "Comunicação: Sem comunicação\n"
+                              "Tempo de resposta: sem resposta\n"
+                              "Taxa de sucesso: 0 % (0 de 4)\n"
+                              "Sem comunicação desde 09/03/2026 07:05\n"
+                              "Dados: Desativada\n"
+                              "Último ping: 09/03/2026 07:05\n"
+                              "Última verificação: 09/03/2026 07:05");
+
+        TScaleSnapshot failed = online; // the ping command could not be run
+        failed.StoredAddress = failed.Address;
+        failed.PingInfo.scale_comm_status = ssPingFail;
+        failed.PingInfo.scale_comm_status_str = QStringLiteral("Falha no ping");
+        failed.PingInfo.response_time = 0;
+        QTest::newRow("ping command failed")
+            << failed
+            << QStringLiteral("Balança 7 — Padaria\n"
+                              "Endereço: 10.0.5.7\n"
+                              "Comunicação: Falha no ping\n"
+                              "Tempo de resposta: sem resposta\n"
+                              "Taxa de sucesso: 66 % (2 de 3)\n"
+                              "Dados: Atualizada\n"
+                              "Último ping: 31/12/2026 23:59\n"
+                              "Última verificação: 01/01/2027 00:00");
+    }
+    void toolTipText() {
+        QFETCH(TScaleSnapshot, records);
+        QFETCH(QString, expected);
+        QCOMPARE(ScaleToolTipText(records, QLocale(QLocale::Portuguese, QLocale::Brazil)),
+                 expected);
+    }
+
+    // The tile gets its tooltip from the records handed over with each look:
+    // waiting at the first fill, then the records of the last presentation.
+    void toolTipOnTile() {
+        TTile tile;
+        auto t = MakeMonitor(QStringLiteral(" 10.0.5.3 "));
+        tile.Bind(*t);
+        TLookListener listener;
+        t->SetLookListener(&listener);
+        QList<TTileLook> heard;
+        connect(&listener, &TLookListener::LookApplied, this,
+                [&heard](const TTileLook& look) { heard.append(look); });
+
+        t->UpdateControls(false);
+        t->PingInfo.sent = 3;
+        t->PingInfo.received = 2;
+        t->PingInfo.fail = 1;
+        t->PingInfo.rate = 66;
+        t->PingInfo.response_time = 4;
+        t->PingInfo.scale_comm_status = ssOnline;
+        t->PingInfo.scale_comm_status_str = QStringLiteral("Comunicando");
+        t->UpdateControls(false);
+        QCOMPARE(tile.Container->toolTip(), QString()); // nothing applied yet
+        QCoreApplication::processEvents();
+
+        QCOMPARE(heard.size(), 2);
+        QCOMPARE(heard[0].FlagPicture, QStringLiteral("RED_CHK"));
+        QCOMPARE(heard[1].Records.PingInfo.scale_comm_status, ssOnline);
+        QCOMPARE(heard[1].Records.StoredAddress, QStringLiteral(" 10.0.5.3 "));
+        QCOMPARE(heard[1].Records.Address, QStringLiteral("10.0.5.3"));
+        const QString tip = tile.Container->toolTip();
+        QCOMPARE(tip, ScaleToolTipText(heard[1].Records));
+        QVERIFY2(tip.contains(QStringLiteral("Taxa de sucesso: 66 % (2 de 3)")), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("Último ping: nenhum")), qPrintable(tip));
+
+        // Only the records changed: the tooltip and the listener follow, the
+        // controls are left as they are.
+        tile.Status->setText(QStringLiteral("left alone"));
+        t->PingInfo.sent = 4;
+        t->PingInfo.fail = 2;
+        t->PingInfo.rate = 50;
+        t->UpdateControls(false);
+        t->UpdateControls(false); // the same again: nothing handed over
+        QCoreApplication::processEvents();
+        QCOMPARE(heard.size(), 3);
+        QCOMPARE(tile.Status->text(), QStringLiteral("left alone"));
+        QVERIFY2(
+            tile.Container->toolTip().contains(QStringLiteral("Taxa de sucesso: 50 % (2 de 4)")),
+            qPrintable(tile.Container->toolTip()));
     }
 
     // Looks handed over without waiting are applied in order, and dropped
