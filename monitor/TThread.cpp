@@ -1,5 +1,7 @@
 #include "TThread.h"
 
+#include "HiddenProcess.h"
+
 #include <QCoreApplication>
 #include <chrono>
 #include <deque>
@@ -130,7 +132,7 @@ void TGuiDispatcher::Dispatch() {
 
 } // namespace
 
-TThread::TThread(bool CreateSuspended) {
+TThread::TThread(bool CreateSuspended) : FStopSignal(std::make_unique<platform::TStopSignal>()) {
     Q_UNUSED(CreateSuspended);
 }
 
@@ -160,6 +162,7 @@ void TThread::Start() {
 
 void TThread::Terminate() {
     FTerminated.store(true);
+    FStopSignal->Raise();
     std::lock_guard<std::mutex> guard(FSleepLock);
     FSleepWake.notify_all();
 }

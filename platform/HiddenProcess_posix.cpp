@@ -43,13 +43,17 @@ bool TStopSignal::Raised() const {
 
 namespace {
 
-// The shell's own script. The command runs as a background job so that the
-// shell stays free to act on a signal: SIGTERM, which the kernel sends when
-// the panel's thread that started the shell ends (a kill -9 of the panel
-// included), ends the whole process group, `ping` and all. A shell waiting
-// for a foreground command would act on the signal only after that command.
-// The command itself is $1, run by eval as it stands.
-constexpr const char* GuardScript = "trap 'kill -KILL 0' TERM; eval \"$1\" & wait $!";
+// The shell's script around the command. The command runs as a background
+// job so that the shell stays free to act on a signal: SIGTERM, which the
+// kernel sends when the panel's thread that started the shell ends (a kill -9
+// of the panel included), ends the whole process group, `ping` and all. A
+// shell waiting for a foreground command would act on the signal only after
+// that command. The command stands on lines of its own inside a group, so
+// that a complete command line stays one; the job's shell runs its last
+// command without another fork, as `sh -c` does.
+std::string GuardScript(const std::string& commandLine) {
+    return "trap 'kill -KILL 0' TERM\n{\n" + commandLine + "\n} & wait $!";
+}
 
 // Everything the child needs, made before vfork: between vfork and exec the
 // child runs on the parent's memory and makes system calls only.
@@ -92,11 +96,8 @@ struct TChildStart {
 pid_t SpawnShell(const std::string& commandLine) {
     std::string shell = "/bin/sh";
     std::string dashC = "-c";
-    std::string script = GuardScript;
-    std::string name = "sh";
-    std::string cmd = commandLine;
-    // sh -c <script> sh <command>: the command is the script's $1.
-    char* argv[] = {shell.data(), dashC.data(), script.data(), name.data(), cmd.data(), nullptr};
+    std::string script = GuardScript(commandLine);
+    char* argv[] = {shell.data(), dashC.data(), script.data(), nullptr};
     TChildStart start{shell.c_str(), argv, open("/dev/null", O_RDONLY | O_CLOEXEC), getpid()};
 
     // No signal handler of the panel may run in the child while it shares

@@ -93,7 +93,8 @@ struct TTile {
 // A `ping` first on PATH that prints canned output per address: the file
 // "<address>.out" of its directory (nothing when there is none). An address
 // whose "<address>.mode" holds "missing" leaves no result file, "unreadable"
-// leaves one that cannot be read. Every call appends the address to calls.log.
+// leaves one that cannot be read, "hang" prints its output and then sleeps
+// 30 s. Every call appends the address to calls.log.
 class TFakePing {
 public:
     TFakePing() {
@@ -110,6 +111,7 @@ public:
                            "exit 1;;\n"
                            "esac\n"
                            "[ -f \"$d/$addr.out\" ] && cat \"$d/$addr.out\"\n"
+                           "[ \"$mode\" = hang ] && sleep 30\n"
                            "exit 0\n")
                 .arg(FDir.path());
         testsupport::InstallCommand(FDir.path(), QStringLiteral("ping"), script.toUtf8());
