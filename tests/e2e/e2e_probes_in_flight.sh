@@ -23,19 +23,22 @@ pid=$E2E_LAST_PID
 win=$(e2e_wait_window "$E2E_TITLE" 30 "$pid") || e2e_fail "the main window did not appear"
 read -r x0 y0 w h < <(e2e_window_geometry "$win")
 
-# Every scale's probe has begun and has most of its 4 s ahead.
+# Every scale has begun a probe after the time $1 (seconds since the epoch).
 in_flight() {
     local since=$1 a
     for a in 127.0.0.1 127.0.0.2 127.0.0.3; do
         [ "$(e2e_probes "$a" "$since")" -ge 1 ] || return 1
     done
 }
-for i in $(seq 300); do
-    in_flight 0 && break
+# Waits until every scale has a probe in flight begun less than 2 s ago, with
+# at least 2 s of its wait ahead. (The window may show after the first probes,
+# as the threads start before it.)
+ago() { awk -v t="$(e2e_now)" -v d="$1" 'BEGIN {printf "%.3f", t - d}'; }
+for i in $(seq 600); do
+    in_flight "$(ago 2)" && break
     sleep 0.05
 done
-in_flight 0 || e2e_fail "the first probes did not start"
-sleep 0.5
+in_flight "$(ago 2.5)" || e2e_fail "the scales' probes were never in flight together"
 [ "$(left)" -ge 3 ] || e2e_fail "expected the probes' processes to be running, found $(left)"
 
 clicked=$(e2e_now)
