@@ -1,5 +1,6 @@
 #include "TThread.h"
 
+#include "HiddenProcess.h"
 #include "MonitorLog.h"
 
 #include <QCoreApplication>
@@ -135,7 +136,7 @@ void TGuiDispatcher::Dispatch() {
 
 } // namespace
 
-TThread::TThread(bool CreateSuspended) {
+TThread::TThread(bool CreateSuspended) : FStopSignal(std::make_unique<platform::TStopSignal>()) {
     Q_UNUSED(CreateSuspended);
 }
 
@@ -165,6 +166,7 @@ void TThread::Start() {
 
 void TThread::Terminate() {
     FTerminated.store(true);
+    FStopSignal->Raise();
     std::lock_guard<std::mutex> guard(FSleepLock);
     FSleepWake.notify_all();
 }

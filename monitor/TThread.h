@@ -8,7 +8,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
+
+namespace platform {
+class TStopSignal;
+}
 
 class TThread : public QThread {
     Q_OBJECT
@@ -25,8 +30,9 @@ public:
     // True while the system thread has not been started.
     bool Suspended() const { return !FStarted.load(); }
 
-    // Stop request: sets the flag the body polls and ends the pacing wait.
-    // Nothing else; any thread may call it.
+    // Stop request: sets the flag the body polls, ends the pacing wait and
+    // ends the command the body is running (StopSignal), if any. Any thread
+    // may call it.
     void Terminate();
     // Ends the pacing wait in progress, or the next one when the body is not
     // waiting right now, without asking for a stop. Any thread may call it.
@@ -70,6 +76,8 @@ protected:
     // requested or WakeUp is called; 0 returns at once.
     void Sleep(quint32 MSecInterval);
     void StartUnlessSuspended(bool CreateSuspended);
+    // Raised by Terminate: a command run with it ends at the stop request.
+    platform::TStopSignal* StopSignal() const { return FStopSignal.get(); }
 
 private:
     void run() final;
@@ -82,4 +90,5 @@ private:
     std::mutex FSleepLock;
     std::condition_variable FSleepWake;
     bool FWakeUp = false; // guarded by FSleepLock
+    std::unique_ptr<platform::TStopSignal> FStopSignal;
 };

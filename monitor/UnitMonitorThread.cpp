@@ -181,20 +181,21 @@ void TMonitorThread::Ping() {
         // Whatever stands at the file's name goes first, so that the
         // redirection makes a new file and never writes through a link.
         QFile::remove(FPingResultFile);
-        bool started = false;
+        bool ended = false;
         try {
-            started = ExecuteAndWait(commandLine);
+            // A stop request ends the command at once and removes its file.
+            ended = ExecuteAndWait(commandLine, StopSignal(), FPingResultFile);
         } catch (const std::exception& failure) {
             qCDebug(lcMonitor) << "ping of" << FIPAddress << "not started:" << failure.what();
-            started = false;
-        }
-        if (!started) {
             // The command could not be run: say so rather than keep a state
             // nobody has checked.
             PingInfo.scale_comm_status = ssPingFail;
             PingInfo.scale_comm_status_str = ScaleCommStatusToStr(PingInfo.scale_comm_status);
             return;
         }
+        if (!ended)
+            return; // ended by the stop request: as if it had never run
+
         if (QFileInfo(FPingResultFile).isFile()) {
             ++PingInfo.sent;
             // At their last value the counters return to 0 however this probe

@@ -111,9 +111,11 @@ void TfrmMain::InitializeThreads() {
 void TfrmMain::DeleteThreads() {
     if (!MonitorThreadList)
         return;
-    // Every thread is asked to stop before the first is waited for: threads
-    // in the middle of a probe then finish their ping commands side by side,
-    // and the whole stop takes about one ping wait instead of one per scale.
+    // Every thread is asked to stop before the first is waited for. The stop
+    // request also ends the ping command of a thread in the middle of a probe
+    // (a probe whose result would be thrown away), so no thread holds the
+    // GUI thread for the rest of a ping wait, and the ended commands' process
+    // groups go side by side.
     for (TMonitorThread* thread : *MonitorThreadList) {
         if (!thread->Suspended())
             thread->Terminate();

@@ -1,52 +1,191 @@
 #include "HiddenProcess.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
+#include <mutex>
+#include <pthread.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <system_error>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 extern char** environ;
 
 namespace platform {
 
-void RunHiddenAndWait(const std::string& commandLine) {
-    posix_spawn_file_actions_t actions;
-    if (int rc = posix_spawn_file_actions_init(&actions); rc != 0)
-        throw std::system_error(rc, std::generic_category(), "posix_spawn_file_actions_init");
-    // No terminal: the command reads nothing, and a controlling terminal of the
-    // panel (when started from one) is not handed on as its input.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+struct TStopSignal::TState {
+    std::mutex Lock;
+    bool Raised = false; // guarded by Lock
+    pid_t Group = 0;     // the process group of the command in flight; guarded by Lock
+};
 
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    // Start the child with the default signal mask and dispositions, whatever
-    // the calling thread has blocked.
+TStopSignal::TStopSignal() : FState(std::make_unique<TState>()) {}
+
+TStopSignal::~TStopSignal() = default;
+
+void TStopSignal::Raise() {
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    FState->Raised = true;
+    // The group is valid while it is registered: the runner takes it back
+    // before the shell, whose process id names the group, is reaped.
+    if (FState->Group > 0)
+        kill(-FState->Group, SIGKILL);
+}
+
+bool TStopSignal::Raised() const {
+    std::lock_guard<std::mutex> guard(FState->Lock);
+    return FState->Raised;
+}
+
+namespace {
+
+// The shell's script around the command. The command runs as a background
+// job so that the shell stays free to act on a signal: SIGTERM, which the
+// kernel sends when the panel's thread that started the shell ends (a kill -9
+// of the panel included), ends the whole process group, `ping` and all. A
+// shell waiting for a foreground command would act on the signal only after
+// that command. The command stands on lines of its own inside a group, so
+// that a complete command line stays one; the job's shell runs its last
+// command without another fork, as `sh -c` does.
+std::string GuardScript(const std::string& commandLine) {
+    return "trap 'kill -KILL 0' TERM\n{\n" + commandLine + "\n} & wait $!";
+}
+
+// Everything the child needs, made before vfork: between vfork and exec the
+// child runs on the parent's memory and makes system calls only.
+struct TChildStart {
+    const char* Shell;
+    char* const* Argv;
+    int DevNull;
+    pid_t Parent;
+};
+
+[[noreturn]] void StartChild(const TChildStart& start) {
+    // A group of its own: a stop request ends the shell and everything it
+    // started with one kill.
+    setpgid(0, 0);
+#ifdef __linux__
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The panel may have ended before the request was made.
+    if (getppid() != start.Parent)
+        _exit(127);
+#endif
+    // No terminal: the command reads nothing, and a controlling terminal of
+    // the panel (when started from one) is not handed on as its input.
+    if (start.DevNull >= 0 && start.DevNull != 0)
+        dup2(start.DevNull, 0);
+    // Default signal dispositions (ignored ones would otherwise stay
+    // ignored through exec) and no blocked signal.
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP)
+            sigaction(sig, &dfl, nullptr);
+    }
     sigset_t none;
     sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execve(start.Shell, start.Argv, environ);
+    _exit(127);
+}
 
+pid_t SpawnShell(const std::string& commandLine) {
     std::string shell = "/bin/sh";
     std::string dashC = "-c";
-    std::string cmd = commandLine;
-    char* argv[] = {shell.data(), dashC.data(), cmd.data(), nullptr};
+    std::string script = GuardScript(commandLine);
+    char* argv[] = {shell.data(), dashC.data(), script.data(), nullptr};
+    TChildStart start{shell.c_str(), argv, open("/dev/null", O_RDONLY | O_CLOEXEC), getpid()};
 
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, shell.c_str(), &actions, &attr, argv, environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        throw std::system_error(rc, std::generic_category(), "posix_spawn /bin/sh");
+    // No signal handler of the panel may run in the child while it shares
+    // the parent's memory.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    const pid_t pid = vfork();
+    if (pid == 0)
+        StartChild(start);
+    const int err = errno;
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (start.DevNull >= 0)
+        close(start.DevNull);
+    if (pid < 0)
+        throw std::system_error(err, std::generic_category(), "vfork /bin/sh");
+    // The child has made its group before vfork returns; set here as well, as
+    // is usual, so that the group never depends on the child's order.
+    setpgid(pid, pid);
+    return pid;
+}
 
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            throw std::system_error(errno, std::generic_category(), "waitpid");
+#ifdef __linux__
+// Processes that the shell leaves behind when it is ended (the background
+// job, `ping`) come to the panel, which reaps them, instead of to whatever
+// process of the machine adopts orphans (in a container, perhaps one that
+// never does).
+void BecomeSubreaper() {
+    static std::once_flag once;
+    std::call_once(once, [] { prctl(PR_SET_CHILD_SUBREAPER, 1); });
+}
+#else
+void BecomeSubreaper() {}
+#endif
+
+} // namespace
+
+TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
+                         const std::string& removeWhenStopped) {
+    TStopSignal local;
+    TStopSignal::TState& state = (stop ? stop : &local)->State();
+    auto removeResult = [&] {
+        if (!removeWhenStopped.empty())
+            unlink(removeWhenStopped.c_str());
+    };
+    if (stop && stop->Raised()) {
+        removeResult();
+        return TRunEnd::Stopped;
     }
+    BecomeSubreaper();
+    const pid_t pid = SpawnShell(commandLine);
+    {
+        std::lock_guard<std::mutex> guard(state.Lock);
+        state.Group = pid;
+        if (state.Raised) // raised while the shell was being started
+            kill(-pid, SIGKILL);
+    }
+    // Waits for the shell's end without reaping it: while it is a zombie its
+    // process id, which names the group, cannot be given to another process.
+    siginfo_t info{};
+    int waited = 0;
+    while ((waited = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT)) < 0 &&
+           errno == EINTR) {
+    }
+    bool stopped = false;
+    {
+        std::lock_guard<std::mutex> guard(state.Lock);
+        state.Group = 0;
+        stopped = state.Raised;
+    }
+    // Whatever of the command is left ends with it. (Not when the shell was
+    // reaped elsewhere, SIGCHLD being ignored: its id may be reused already.)
+    if (waited == 0)
+        kill(-pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The group's other processes, adopted by the panel when the shell ended
+    // before them, are reaped as they end.
+    for (;;) {
+        if (waitpid(-pid, &status, 0) < 0 && errno != EINTR)
+            break;
+    }
+    if (stopped) {
+        removeResult();
+        return TRunEnd::Stopped;
+    }
+    return TRunEnd::Ended;
 }
 
 } // namespace platform

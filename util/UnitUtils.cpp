@@ -14,12 +14,17 @@ QString PesagramIPToIP(const QString& IP) {
 }
 
 bool ExecuteAndWait(const QString& CommandLine) {
+    return ExecuteAndWait(CommandLine, nullptr, QString());
+}
+
+bool ExecuteAndWait(const QString& CommandLine, platform::TStopSignal* Stop,
+                    const QString& ResultFile) {
     qsizetype first = 0;
     qsizetype last = CommandLine.size();
     while (first < last && CommandLine.at(first).unicode() <= 32)
         ++first;
     while (last > first && CommandLine.at(last - 1).unicode() <= 32)
         --last;
-    platform::RunHiddenAndWait(CommandLine.mid(first, last - first).toStdString());
-    return true;
+    return platform::RunHiddenAndWait(CommandLine.mid(first, last - first).toStdString(), Stop,
+                                      ResultFile.toStdString()) == platform::TRunEnd::Ended;
 }

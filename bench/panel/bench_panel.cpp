@@ -9,6 +9,10 @@
 //       with half of the scales not answering: a click on chkOffline, the
 //       time until the hidden tiles are gone and the flow area is laid out
 //       again, and the cost of one layout pass.
+//   bench_panel silent --refreshes R
+//       with some scales whose ping waits for no reply: R refreshes, each one
+//       second after the one before, while the first probes of those scales
+//       are still waiting, and then the close.
 #include "FlowLayout.h"
 #include "PainelApplication.h"
 #include "TPanel.h"
@@ -296,6 +300,34 @@ int Filter(TfrmMain& frm) {
     return 0;
 }
 
+int Silent(TfrmMain& frm, int refreshes) {
+    frm.FormCreate();
+    if (frm.StartupAborted() || !frm.MonitorThreadList)
+        return 1;
+    frm.show();
+    // Every thread probes as soon as it runs: one second on, the probes of
+    // the scales that do not answer are in flight, with three seconds to go.
+    RunFor(1000);
+    std::vector<double> refresh;
+    for (int i = 0; i < refreshes; ++i) {
+        QElapsedTimer r;
+        r.start();
+        frm.Atualiza();
+        refresh.push_back(r.nsecsElapsed() / 1e6);
+        RunFor(1000);
+    }
+    if (!refresh.empty()) {
+        std::sort(refresh.begin(), refresh.end());
+        Print("silent_refresh_median_ms", Quantile(refresh, 0.5));
+        Print("silent_refresh_max_ms", refresh.back());
+    }
+    QElapsedTimer c;
+    c.start();
+    frm.close();
+    Print("silent_close_ms", c.nsecsElapsed() / 1e6);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -315,8 +347,11 @@ int main(int argc, char** argv) {
                     option(QStringLiteral("--refreshes"), 100));
     else if (phase == QLatin1String("filter"))
         rc = Filter(*frm);
+    else if (phase == QLatin1String("silent"))
+        rc = Silent(*frm, option(QStringLiteral("--refreshes"), 20));
     else
-        std::fprintf(stderr, "usage: bench_panel steady|filter [--seconds S] [--refreshes R]\n");
+        std::fprintf(stderr,
+                     "usage: bench_panel steady|filter|silent [--seconds S] [--refreshes R]\n");
     delete frmWait;
     frmWait = nullptr;
     delete frm;

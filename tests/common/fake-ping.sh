@@ -7,6 +7,7 @@
 #   silent           no reply line
 #   slow <s>         sleeps <s> seconds, then answers
 #   hang <s>         sleeps <s> seconds, then answers nothing
+#   stuck <s>        answers, then sleeps <s> seconds before it ends
 #   time <text>      a reply line with time=<text> ms
 #   big <bytes>      <bytes> bytes of text with no reply line, then a reply line
 #   bigreply <bytes> a reply line, then <bytes> bytes of text
@@ -42,6 +43,7 @@ case "$1" in
 silent) ;;
 slow) sleep "$2"; reply 0.3;;
 hang) sleep "$2";;
+stuck) reply 0.3; sleep "$2";;
 time) reply "$2";;
 big) head -c "$2" /dev/zero | tr '\0' 'x'; echo; reply 0.3;;
 bigreply) reply 0.3; head -c "$2" /dev/zero | tr '\0' 'y';;

@@ -9,7 +9,9 @@
 #include "UnitMonitorThread.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
@@ -31,6 +33,32 @@ const QString StartLeadIn =
 QString TileText(TMonitorThread* t, const QString& role) {
     const QString n = t->ControlContainer()->objectName().mid(QStringLiteral("pnlMain").size());
     return FindComponentAs<QLabel>(t->ControlContainer(), role + n)->text();
+}
+
+// Running processes (not zombies) whose PATH starts with `dir`: the fake
+// ping's processes and their children, wherever they are in the process tree.
+int ProcessesWithPathFrom(const QString& dir) {
+    const QByteArray entry = "PATH=" + QFile::encodeName(dir) + ':';
+    int n = 0;
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        pid.toLongLong(&number);
+        if (!number || pid.toLongLong() == QCoreApplication::applicationPid())
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = stat.readAll();
+        if (s.mid(s.lastIndexOf(')') + 2, 1) == "Z")
+            continue;
+        QFile env(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (env.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : env.readAll().split('\0'))
+                if (line.startsWith(entry))
+                    ++n;
+        }
+    }
+    return n;
 }
 
 std::vector<THardScale> Loopback(int count) {
@@ -222,8 +250,8 @@ private slots:
     }
 
     // A ping that hangs for 30 s holds its own scale only: the others answer
-    // meanwhile, and the close waits for the hanging command, then ends
-    // cleanly.
+    // meanwhile; the close ends the hanging command instead of waiting for
+    // it, and leaves no process and no file behind.
     void hangingPingHoldsOnlyItsScale() {
         WriteRoster(Loopback(3));
         FPing->SetMode(QStringLiteral("127.0.0.2"), QStringLiteral("hang 30"));
@@ -236,12 +264,17 @@ private slots:
         QCOMPARE(TileText(threads[1], "lblStatus"), QStringLiteral("Aguardando"));
         form->chkOnline->click();
         QTRY_VERIFY(threads[0]->ControlContainer()->isHidden());
+        QVERIFY(ProcessesWithPathFrom(FPing->Dir()) >= 1); // the hanging sleep
+        QElapsedTimer closing;
+        closing.start();
         form->close();
         FPing->SetMode(QStringLiteral("127.0.0.2"), QString());
-        qInfo("close after %lld ms with one ping hanging for 30 s", clock.elapsed());
-        QVERIFY(clock.elapsed() >= 29000);
+        qInfo("close %lld ms, %lld ms after the start, with one ping hanging for 30 s",
+              closing.elapsed(), clock.elapsed());
+        QVERIFY(clock.elapsed() < 25000);
         QVERIFY(!form->MonitorThreadList);
         QCOMPARE(ResultFilesLeft(), QStringList());
+        QCOMPARE(ProcessesWithPathFrom(FPing->Dir()), 0);
     }
 
     // A database that cannot be used at start-up: the database box and the
