@@ -1,4 +1,5 @@
 #include "HiddenProcess.h"
+#include "SystemError.h"
 
 #include <string>
 #include <system_error>
@@ -31,7 +32,7 @@ void RunHiddenAndWait(const std::string& commandLine) {
     if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                         nullptr, &si, &pi)) {
         const DWORD err = GetLastError();
-        throw std::system_error(static_cast<int>(err), std::system_category());
+        throw std::system_error(static_cast<int>(err), SystemCategory());
     }
     WaitForSingleObject(pi.hProcess, INFINITE);
     CloseHandle(pi.hProcess);
