@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <tuple>
@@ -199,6 +200,16 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
                             QStringLiteral("Exibir balanças 'Comunicando e Desatualizadas'?"));
     chkInactive =
         addFilter(QStringLiteral("chkInactive"), QStringLiteral("Exibir balanças 'Desativadas'?"));
+    // Where the style draws a wider indicator or the font runs wider (the
+    // Windows styles), the boxes widen so that no caption is cut.
+    int filterWidth = 252;
+    for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive})
+        filterWidth = std::max(filterWidth, box->sizeHint().width());
+    if (filterWidth > 252) {
+        pnlOpcoes->setFixedWidth(filterWidth);
+        for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive})
+            box->setFixedSize(filterWidth, 17);
+    }
     options->addStretch(1);
     setTabOrder(chkOffline, chkOnline);
     setTabOrder(chkOnline, chkOutdated);

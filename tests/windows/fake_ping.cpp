@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
     {
-        std::ofstream log(Beside("ping.log"), std::ios::app);
+        std::ofstream log(Beside("ping.log"), std::ios::app | std::ios::binary);
         log << now << ' ' << address << '\n';
     }
     std::printf("\nDisparando %s com 32 bytes de dados:\n", address.c_str());
