@@ -10,7 +10,8 @@ namespace platform {
 // on Windows, errno values elsewhere. Its message() is UTF-8 in the system's
 // language. Windows: built with FormatMessageW and converted to UTF-8 (the
 // standard system category of MinGW's library gives text in the ANSI code
-// page, which garbles accented letters), without the trailing line break.
+// page, which garbles accented letters), without the full stop and line
+// break Windows ends it with (the caller ends its sentence itself).
 // POSIX: std::system_category().
 const std::error_category& SystemCategory();
 

@@ -28,8 +28,8 @@ public:
         if (length == 0 || buffer == nullptr)
             return "Error " + std::to_string(static_cast<unsigned long>(code));
         DWORD end = length;
-        while (end > 0 &&
-               (buffer[end - 1] == L'\r' || buffer[end - 1] == L'\n' || buffer[end - 1] == L' '))
+        while (end > 0 && (buffer[end - 1] == L'\r' || buffer[end - 1] == L'\n' ||
+                           buffer[end - 1] == L' ' || buffer[end - 1] == L'.'))
             --end;
         std::string text = Utf8Of(buffer, static_cast<int>(end));
         LocalFree(buffer);
