@@ -2,7 +2,8 @@
 # The real PainelPesagram.exe under Wine and Xvfb, read through screenshots:
 # flags by scale (green, yellow, red, black) with a fake `ping` first on the
 # Windows PATH answering in Portuguese, a database edit seen within seconds,
-# the windows' icon among the program's resources, "Este aplicativo já está
+# the windows' icon among the program's resources, the filter captions not
+# cut, "Este aplicativo já está
 # iniciado." for a second start (exit code 0), "Sair" behind the wait dialog
 # (exit code 0, no ping result file left in %TEMP%), and the "Erro" box when
 # the database is missing.
@@ -71,6 +72,14 @@ cp "$shot" "$E2E_TMP/wine-flags-start.png"
 e2e_expect_tiles "$shot" "$x0" "$y0" 4
 grep -q ' 10.1.1.1$' "$fakebin/ping.log" || e2e_fail "the fake ping was not used"
 if grep -q ' 10.1.1.4$' "$fakebin/ping.log"; then e2e_fail "the disabled scale was probed"; fi
+
+# ---- the longest filter caption is not cut at the box's 252 px: its last
+# letters ("...zadas'?") stand beyond, in dark text on the light bottom bar
+row_top=$((y0 + h - 82 + 5 + 17 * 2))
+darkest=$(convert "$shot" -crop "24x15+$((x0 + 253))+$row_top" +repage -colorspace gray \
+    -format '%[fx:int(255*minima+0.5)]' info:)
+[ "$darkest" -lt 100 ] ||
+    e2e_fail "the caption \"Exibir balanças 'Comunicando e Desatualizadas'?\" ends at 252 px (darkest $darkest)"
 
 # ---- the windows' icon: Qt gives them the program's icon resource IDI_ICON1
 wine "$PAINEL_WINTOOL" icon "$(winepath -w "$windows_exe")" >"$E2E_TMP/icon.log" 2>&1 ||
