@@ -17,6 +17,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -203,8 +205,16 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     // Where the style draws a wider indicator or the font runs wider (the
     // Windows styles), the boxes widen so that no caption is cut.
     int filterWidth = 252;
-    for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive})
-        filterWidth = std::max(filterWidth, box->sizeHint().width());
+    for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive}) {
+        box->ensurePolished();
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.rect = QRect(0, 0, 252, 17);
+        option.text = box->text();
+        const QRect label = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        filterWidth =
+            std::max(filterWidth, label.left() + box->fontMetrics().horizontalAdvance(box->text()));
+    }
     if (filterWidth > 252) {
         pnlOpcoes->setFixedWidth(filterWidth);
         for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive})
