@@ -16,6 +16,11 @@
 #include <thread>
 #include <vector>
 
+#ifdef _WIN32
+#include "SystemError.h"
+#include <windows.h>
+#endif
+
 namespace {
 
 // The file may be written while it is read: nothing keeps the management
@@ -44,6 +49,59 @@ std::string Quoted(const std::string& path) {
     throw TDbEngineError("The database file " + Quoted(path) + " is damaged: " + what + ".");
 }
 
+#ifdef _WIN32
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+// FILETIME ticks (100 ns since 1601) as seconds and nanoseconds since 1970.
+void SplitFileTime(std::uint64_t ticks, std::int64_t& sec, std::int64_t& nsec) {
+    constexpr std::uint64_t UnixEpochTicks = 116444736000000000ULL;
+    const std::int64_t sinceUnix = static_cast<std::int64_t>(ticks - UnixEpochTicks);
+    sec = sinceUnix / 10000000;
+    nsec = (sinceUnix % 10000000) * 100;
+}
+
+TMdbReaderEngine::TFileStamp StampOf(const std::string& path) {
+    HANDLE file = CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD err = GetLastError();
+        const std::string text = platform::SystemMessage(static_cast<int>(err));
+        if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+            throw TDbEngineError("Could not find the database file " + Quoted(path) + ": " + text +
+                                 ".");
+        throw TDbEngineError("Could not open the database file " + Quoted(path) + ": " + text +
+                             ".");
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    const bool ok = GetFileInformationByHandle(file, &info) &&
+                    GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
+    const DWORD err = GetLastError();
+    CloseHandle(file);
+    if (!ok)
+        throw TDbEngineError("Could not open the database file " + Quoted(path) + ": " +
+                             platform::SystemMessage(static_cast<int>(err)) + ".");
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw TDbEngineError("The database path " + Quoted(path) + " is not a file.");
+    TMdbReaderEngine::TFileStamp s;
+    s.device = info.dwVolumeSerialNumber;
+    s.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    s.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    SplitFileTime(static_cast<std::uint64_t>(basic.LastWriteTime.QuadPart), s.mtimeSec,
+                  s.mtimeNsec);
+    SplitFileTime(static_cast<std::uint64_t>(basic.ChangeTime.QuadPart), s.ctimeSec, s.ctimeNsec);
+    return s;
+}
+#else
 TMdbReaderEngine::TFileStamp StampOf(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -66,6 +124,7 @@ TMdbReaderEngine::TFileStamp StampOf(const std::string& path) {
     s.ctimeNsec = st.st_ctim.tv_nsec;
     return s;
 }
+#endif
 
 // Checks what libmdb takes on trust: the header page, the format version and
 // that the file holds whole pages, enough for the system catalog.
@@ -137,6 +196,27 @@ void DecodeTextAsUtf16(MdbHandle* mdb) {
 bool SameName(const char* a, const std::string& b) {
     if (b == a)
         return true;
+#ifdef _WIN32
+    // libmdb built without GLib has no Unicode normalization: compare the
+    // composed forms, ignoring case, with the system's own functions.
+    const auto composed = [](const std::string& utf8) {
+        const std::wstring w = Widen(utf8);
+        const int n =
+            NormalizeString(NormalizationC, w.c_str(), static_cast<int>(w.size()), nullptr, 0);
+        if (n <= 0)
+            return w;
+        std::wstring out(static_cast<size_t>(n), L'\0');
+        const int got =
+            NormalizeString(NormalizationC, w.c_str(), static_cast<int>(w.size()), out.data(), n);
+        if (got <= 0)
+            return w;
+        out.resize(static_cast<size_t>(got));
+        return out;
+    };
+    const std::wstring na = composed(a), nb = composed(b);
+    return CompareStringOrdinal(na.c_str(), static_cast<int>(na.size()), nb.c_str(),
+                                static_cast<int>(nb.size()), TRUE) == CSTR_EQUAL;
+#else
     gchar* fa = g_utf8_casefold(a, -1);
     gchar* fb = g_utf8_casefold(b.c_str(), -1);
     gchar* na = g_utf8_normalize(fa, -1, G_NORMALIZE_DEFAULT_COMPOSE);
@@ -147,6 +227,7 @@ bool SameName(const char* a, const std::string& b) {
     g_free(na);
     g_free(nb);
     return same;
+#endif
 }
 
 std::string QuoteName(const std::string& name) {

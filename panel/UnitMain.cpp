@@ -18,9 +18,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <exception>
 #include <memory>
 #include <tuple>
 
@@ -202,6 +206,24 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
                             QStringLiteral("Exibir balanças 'Comunicando e Desatualizadas'?"));
     chkInactive =
         addFilter(QStringLiteral("chkInactive"), QStringLiteral("Exibir balanças 'Desativadas'?"));
+    // Where the style draws a wider indicator or the font runs wider (the
+    // Windows styles), the boxes widen so that no caption is cut.
+    int filterWidth = 252;
+    for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive}) {
+        box->ensurePolished();
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.rect = QRect(0, 0, 252, 17);
+        option.text = box->text();
+        const QRect label = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+        filterWidth =
+            std::max(filterWidth, label.left() + box->fontMetrics().horizontalAdvance(box->text()));
+    }
+    if (filterWidth > 252) {
+        pnlOpcoes->setFixedWidth(filterWidth);
+        for (QCheckBox* box : {chkOffline, chkOnline, chkOutdated, chkInactive})
+            box->setFixedSize(filterWidth, 17);
+    }
     options->addStretch(1);
     setTabOrder(chkOffline, chkOnline);
     setTabOrder(chkOnline, chkOutdated);

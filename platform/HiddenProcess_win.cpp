@@ -1,4 +1,5 @@
 #include "HiddenProcess.h"
+#include "SystemError.h"
 #include "Widen_win.h"
 
 #include <mutex>
@@ -16,8 +17,7 @@ struct TStopSignal::TState {
 TStopSignal::TStopSignal() : FState(std::make_unique<TState>()) {
     FState->Event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!FState->Event)
-        throw std::system_error(static_cast<int>(GetLastError()), std::system_category(),
-                                "CreateEventW");
+        throw std::system_error(static_cast<int>(GetLastError()), SystemCategory(), "CreateEventW");
 }
 
 TStopSignal::~TStopSignal() {
@@ -145,7 +145,7 @@ TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
         const DWORD err = GetLastError();
         if (job)
             CloseHandle(job);
-        throw std::system_error(static_cast<int>(err), std::system_category());
+        throw std::system_error(static_cast<int>(err), SystemCategory());
     }
     if (job && !AssignProcessToJobObject(job, pi.hProcess)) {
         // The program runs in a job that takes no nested one (before

@@ -1,4 +1,5 @@
 #include "SingleInstance.h"
+#include "SystemError.h"
 #include "Widen_win.h"
 
 #include <system_error>
@@ -11,7 +12,7 @@ TAppMutex::TAppMutex(const std::string& name) {
     HANDLE handle = CreateMutexW(nullptr, TRUE, wide.c_str());
     const DWORD err = GetLastError(); // read at once: nothing may run in between
     if (handle == nullptr)
-        throw std::system_error(static_cast<int>(err), std::system_category(), "CreateMutexW");
+        throw std::system_error(static_cast<int>(err), SystemCategory(), "CreateMutexW");
     FHandle = reinterpret_cast<std::intptr_t>(handle);
     FLastError = static_cast<int>(err);
 }

@@ -117,15 +117,16 @@ private slots:
 
     // Addresses that give the same digits must not share a result file.
     void sameDigitsGetOwnFiles() {
+        const QString sep = QString::fromStdString(platform::PathSeparator());
         auto a = MakeMonitor(QStringLiteral("192.168.1.11"));
         auto b = MakeMonitor(QStringLiteral("192.168.11.1"));
         auto c = MakeMonitor(QStringLiteral("192.168.1.11"));
-        QVERIFY(a->PingResultFile().endsWith(QStringLiteral("/p192168111.txt")));
-        QVERIFY(b->PingResultFile().endsWith(QStringLiteral("/p192168111-2.txt")));
-        QVERIFY(c->PingResultFile().endsWith(QStringLiteral("/p192168111-3.txt")));
+        QVERIFY(a->PingResultFile().endsWith(sep + QStringLiteral("p192168111.txt")));
+        QVERIFY(b->PingResultFile().endsWith(sep + QStringLiteral("p192168111-2.txt")));
+        QVERIFY(c->PingResultFile().endsWith(sep + QStringLiteral("p192168111-3.txt")));
         a.reset();
         auto d = MakeMonitor(QStringLiteral("192.168.111"));
-        QVERIFY(d->PingResultFile().endsWith(QStringLiteral("/p192168111.txt")));
+        QVERIFY(d->PingResultFile().endsWith(sep + QStringLiteral("p192168111.txt")));
     }
 
     // Both tables of the presentation: for each pair of states the filter

@@ -5,10 +5,8 @@
 // raised; a stop raised before the run starts nothing; a program that does
 // not exist raises the system's error.
 //
-// Build: x86_64-w64-mingw32-g++-posix -std=c++20 -static -DUNICODE -D_UNICODE
-//        -I platform tests/windows/hidden_process_win_test.cpp
-//        platform/HiddenProcess_win.cpp -o hidden_process_win_test.exe
-// Run:   wine hidden_process_win_test.exe   (exit code 0: every check held)
+// Built by the Windows build (scripts/build-windows) and run under Wine as
+// the test windows_hidden_process: exit code 0 when every check held.
 //
 // The program is its own child: "--sleep MS PIDFILE" writes its process id to
 // PIDFILE, sleeps MS milliseconds and prints "slept".
