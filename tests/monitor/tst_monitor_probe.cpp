@@ -234,66 +234,68 @@ private slots:
         QCOMPARE(t->PingInfo.sent, 1u);
         QCOMPARE(int(t->PingInfo.rate), 100);
         QCOMPARE(t->PingInfo.scale_comm_status, ssOnline);
-        // A probe whose ping is in flight when the thread is asked to stop: the
-        // command ends at once, its result file goes, and the probe changes
-        // nothing (not counted, no stamp, status text as it was), even with a
-        // reply already in the file; a probe after the stop runs nothing.
-        void stopEndsProbeInFlight() {
-            const QString a = QStringLiteral("10.9.4.1");
-            FPing->SetMode(a, QStringLiteral("stuck 30"));
-            auto t = MakeMonitor(a);
-            t->PingInfo.sent = 5;
-            t->PingInfo.fail = 2;
-            t->PingInfo.received = 3;
-            t->PingInfo.rate = 60;
-            t->PingInfo.response_time = 77;
-            t->PingInfo.scale_comm_status_str = QStringLiteral("stale");
-            t->SetPingInterval(1234);
-            const TPingInfo before = t->PingInfo;
-            const QDateTime lastPing = t->LastPing();
+    }
 
-            std::thread probe([&] { t->Ping(); });
-            QTRY_COMPARE(FPing->Calls(a), 1);
-            // The reply is in the file before the stop.
-            QTRY_VERIFY(QFile(t->PingResultFile()).size() > 0);
-            QElapsedTimer clock;
-            clock.start();
-            t->Terminate();
-            probe.join();
-            qInfo("stop to the probe's return: %lld ms", clock.elapsed());
-            QVERIFY(clock.elapsed() < 5000); // the ping sleeps 30 s
-            QVERIFY(!QFile::exists(t->PingResultFile()));
-            QCOMPARE(t->PingInfo.sent, before.sent);
-            QCOMPARE(t->PingInfo.received, before.received);
-            QCOMPARE(t->PingInfo.fail, before.fail);
-            QCOMPARE(t->PingInfo.rate, before.rate);
-            QCOMPARE(t->PingInfo.response_time, before.response_time);
-            QCOMPARE(t->PingInfo.scale_comm_status, before.scale_comm_status);
-            QCOMPARE(t->PingInfo.scale_comm_status_str, before.scale_comm_status_str);
-            QCOMPARE(t->PingInfo.last_time_offline, before.last_time_offline);
-            QCOMPARE(int(t->PingFailCount()), 0);
-            QCOMPARE(int(t->PingInterval()), 1234);
-            QCOMPARE(t->LastPing(), lastPing);
+    // A probe whose ping is in flight when the thread is asked to stop: the
+    // command ends at once, its result file goes, and the probe changes
+    // nothing (not counted, no stamp, status text as it was), even with a
+    // reply already in the file; a probe after the stop runs nothing.
+    void stopEndsProbeInFlight() {
+        const QString a = QStringLiteral("10.9.4.1");
+        FPing->SetMode(a, QStringLiteral("stuck 30"));
+        auto t = MakeMonitor(a);
+        t->PingInfo.sent = 5;
+        t->PingInfo.fail = 2;
+        t->PingInfo.received = 3;
+        t->PingInfo.rate = 60;
+        t->PingInfo.response_time = 77;
+        t->PingInfo.scale_comm_status_str = QStringLiteral("stale");
+        t->SetPingInterval(1234);
+        const TPingInfo before = t->PingInfo;
+        const QDateTime lastPing = t->LastPing();
 
-            t->Ping();
-            QCOMPARE(FPing->Calls(a), 1);
-            QCOMPARE(t->PingInfo.sent, before.sent);
-            FPing->SetMode(a, QString());
-        }
+        std::thread probe([&] { t->Ping(); });
+        QTRY_COMPARE(FPing->Calls(a), 1);
+        // The reply is in the file before the stop.
+        QTRY_VERIFY(QFile(t->PingResultFile()).size() > 0);
+        QElapsedTimer clock;
+        clock.start();
+        t->Terminate();
+        probe.join();
+        qInfo("stop to the probe's return: %lld ms", clock.elapsed());
+        QVERIFY(clock.elapsed() < 5000); // the ping sleeps 30 s
+        QVERIFY(!QFile::exists(t->PingResultFile()));
+        QCOMPARE(t->PingInfo.sent, before.sent);
+        QCOMPARE(t->PingInfo.received, before.received);
+        QCOMPARE(t->PingInfo.fail, before.fail);
+        QCOMPARE(t->PingInfo.rate, before.rate);
+        QCOMPARE(t->PingInfo.response_time, before.response_time);
+        QCOMPARE(t->PingInfo.scale_comm_status, before.scale_comm_status);
+        QCOMPARE(t->PingInfo.scale_comm_status_str, before.scale_comm_status_str);
+        QCOMPARE(t->PingInfo.last_time_offline, before.last_time_offline);
+        QCOMPARE(int(t->PingFailCount()), 0);
+        QCOMPARE(int(t->PingInterval()), 1234);
+        QCOMPARE(t->LastPing(), lastPing);
 
-        // The real ping, against loopback only.
-        void loopback() {
-            auto t = MakeMonitor(QStringLiteral("127.0.0.1"));
-            const QByteArray path = qgetenv("PATH");
-            qputenv("PATH", path.mid(path.indexOf(':') + 1)); // without the fake
-            t->Ping();
-            qputenv("PATH", path);
-            if (t->PingInfo.sent == 0 || t->PingInfo.received == 0)
-                QSKIP("the system's ping does not answer on loopback here");
-            QCOMPARE(t->PingInfo.scale_comm_status, ssOnline);
-            QVERIFY(t->PingInfo.response_time >= 1);
-        }
-    };
+        t->Ping();
+        QCOMPARE(FPing->Calls(a), 1);
+        QCOMPARE(t->PingInfo.sent, before.sent);
+        FPing->SetMode(a, QString());
+    }
 
-    QTEST_GUILESS_MAIN(TestMonitorProbe)
+    // The real ping, against loopback only.
+    void loopback() {
+        auto t = MakeMonitor(QStringLiteral("127.0.0.1"));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", path.mid(path.indexOf(':') + 1)); // without the fake
+        t->Ping();
+        qputenv("PATH", path);
+        if (t->PingInfo.sent == 0 || t->PingInfo.received == 0)
+            QSKIP("the system's ping does not answer on loopback here");
+        QCOMPARE(t->PingInfo.scale_comm_status, ssOnline);
+        QVERIFY(t->PingInfo.response_time >= 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMonitorProbe)
 #include "tst_monitor_probe.moc"
