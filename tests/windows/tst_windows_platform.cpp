@@ -4,6 +4,7 @@
 // in UTF-8, and the ping command's pieces when WINDIR or TEMP is unset.
 
 #include "HiddenProcess.h"
+#include "MonitorProbe.h"
 #include "PlatformPaths.h"
 #include "SingleInstance.h"
 #include "SystemError.h"
@@ -248,8 +249,9 @@ void TestWindowsPlatform::hiddenRunnerRunsThePingCommand() {
     const std::string file =
         platform::PingResultDirectory() + platform::PathSeparator() + "painel-ping-test.txt";
     std::remove(file.c_str());
-    const std::string line =
-        platform::PingCommandFront() + "127.0.0.1 > " + platform::QuotePathForShell(file);
+    const std::string line = (PingCommandFront() + QStringLiteral("127.0.0.1 > ") +
+                              QuotePathForShell(QString::fromStdString(file)))
+                                 .toStdString();
     QVERIFY(QString::fromStdString(line).contains(
         QStringLiteral("\\System32\\cmd.exe /C ping -n 1 127.0.0.1 > \"")));
     platform::RunHiddenAndWait(line);
@@ -313,18 +315,18 @@ void TestWindowsPlatform::pingPiecesWithoutWindirAndTemp() {
     const QByteArray windir = qgetenv("WINDIR");
     const QByteArray temp = qgetenv("TEMP");
     QVERIFY(!windir.isEmpty());
-    QCOMPARE(QString::fromStdString(platform::PingCommandFront()),
+    QCOMPARE(PingCommandFront(),
              QString::fromLocal8Bit(windir) + QStringLiteral("\\System32\\cmd.exe /C ping -n 1 "));
     QCOMPARE(QString::fromStdString(platform::PingResultDirectory()), QString::fromLocal8Bit(temp));
 
-    SetEnvironmentVariableW(L"WINDIR", nullptr);
-    SetEnvironmentVariableW(L"TEMP", nullptr);
-    const std::string front = platform::PingCommandFront();
+    // Through the C runtime, which also changes the process environment:
+    // the probe reads the variables through either.
+    qunsetenv("WINDIR");
+    qunsetenv("TEMP");
+    const std::string front = PingCommandFront().toStdString();
     const std::string directory = platform::PingResultDirectory();
-    SetEnvironmentVariableW(
-        L"WINDIR", reinterpret_cast<const wchar_t*>(QString::fromLocal8Bit(windir).utf16()));
-    SetEnvironmentVariableW(L"TEMP",
-                            reinterpret_cast<const wchar_t*>(QString::fromLocal8Bit(temp).utf16()));
+    qputenv("WINDIR", windir);
+    qputenv("TEMP", temp);
     QCOMPARE(front, std::string("\\System32\\cmd.exe /C ping -n 1 "));
     QCOMPARE(directory, std::string());
     // The result file then lies in the root of the current drive.

@@ -103,9 +103,7 @@ void TestWindowsProbe::oneProbeThroughCmd() {
         QString::fromStdString(platform::PingResultDirectory() + platform::PathSeparator()) +
         QStringLiteral("p9999.txt");
     QFile::remove(file);
-    const QString line = QString::fromStdString(platform::PingCommandFront()) + address +
-                         QStringLiteral(" > ") +
-                         QString::fromStdString(platform::QuotePathForShell(file.toStdString()));
+    const QString line = PingCommandLine(PingCommandFront(), address, file);
     const bool ran = ExecuteAndWait(line);
     SetEnvironmentVariableW(L"PATH", oldPath.c_str());
     QVERIFY(ran);
