@@ -18,6 +18,7 @@
 
 #ifdef _WIN32
 #include "SystemError.h"
+#include "Widen_win.h"
 #include <windows.h>
 #endif
 
@@ -50,16 +51,6 @@ std::string Quoted(const std::string& path) {
 }
 
 #ifdef _WIN32
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-    return w;
-}
-
 // FILETIME ticks (100 ns since 1601) as seconds and nanoseconds since 1970.
 void SplitFileTime(std::uint64_t ticks, std::int64_t& sec, std::int64_t& nsec) {
     constexpr std::uint64_t UnixEpochTicks = 116444736000000000ULL;
@@ -69,7 +60,7 @@ void SplitFileTime(std::uint64_t ticks, std::int64_t& sec, std::int64_t& nsec) {
 }
 
 TMdbReaderEngine::TFileStamp StampOf(const std::string& path) {
-    HANDLE file = CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+    HANDLE file = CreateFileW(platform::Widen(path).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -200,7 +191,7 @@ bool SameName(const char* a, const std::string& b) {
     // libmdb built without GLib has no Unicode normalization: compare the
     // composed forms, ignoring case, with the system's own functions.
     const auto composed = [](const std::string& utf8) {
-        const std::wstring w = Widen(utf8);
+        const std::wstring w = platform::Widen(utf8);
         const int n =
             NormalizeString(NormalizationC, w.c_str(), static_cast<int>(w.size()), nullptr, 0);
         if (n <= 0)

@@ -194,7 +194,10 @@ QImage Stored(const QString& file) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(std::function<QImage(const QImage&)>)
+// A change of design made to a picture (a name of its own: Qt's type
+// registry wants a normalized type name).
+using TPictureChange = std::function<QImage(const QImage&)>;
+Q_DECLARE_METATYPE(TPictureChange)
 
 class TestDrawer : public QObject {
     Q_OBJECT
@@ -237,7 +240,7 @@ private slots:
     // does is not.
     void designChangesAreRejected_data() {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<std::function<QImage(const QImage&)>>("change");
+        QTest::addColumn<TPictureChange>("change");
         QTest::addColumn<bool>("accepted");
 
         const auto roundingNoise = [](const QImage& in) {
@@ -306,7 +309,7 @@ private slots:
 
     void designChangesAreRejected() {
         QFETCH(QString, file);
-        QFETCH(std::function<QImage(const QImage&)>, change);
+        QFETCH(TPictureChange, change);
         QFETCH(bool, accepted);
         const QImage stored = Stored(file);
         QVERIFY(!stored.isNull());
