@@ -2,6 +2,7 @@
 
 #include "HiddenProcess.h"
 #include "MonitorLog.h"
+#include "ThreadPriority.h"
 
 #include <QCoreApplication>
 #include <chrono>
@@ -160,8 +161,10 @@ void TThread::Start() {
         DispatcherLocked(f, app);
     }
     bool expected = false;
-    if (FStarted.compare_exchange_strong(expected, true))
+    if (FStarted.compare_exchange_strong(expected, true)) {
+        FStartSteps = LowerSteps(FPriority);
         start(FPriority);
+    }
 }
 
 void TThread::Terminate() {
@@ -197,7 +200,21 @@ void TThread::Sleep(quint32 MSecInterval) {
     FWakeUp = false;
 }
 
+int TThread::LowerSteps(QThread::Priority Priority) {
+    switch (Priority) {
+    case QThread::LowestPriority:
+        return 10;
+    case QThread::LowPriority:
+        return 5;
+    default:
+        return 0;
+    }
+}
+
 void TThread::run() {
+    // Where Qt's priorities change nothing (Linux), a low priority still
+    // leaves the GUI thread ahead when many threads wake at once.
+    platform::LowerCurrentThreadPriority(FStartSteps);
     try {
         Execute();
     } catch (const std::exception& failure) {

@@ -48,6 +48,10 @@ public:
     // already runs).
     QThread::Priority ThreadPriority() const { return FPriority; }
     void SetThreadPriority(QThread::Priority value);
+    // How far a thread of this priority is lowered below the others where Qt
+    // does not lower it itself (see platform::LowerCurrentThreadPriority):
+    // 5 steps for LowPriority, 10 for LowestPriority, none otherwise.
+    static int LowerSteps(QThread::Priority Priority);
 
     // Waits for the end of the body. On the GUI thread it carries out pending
     // Synchronize calls meanwhile, and nothing else (no user input, no
@@ -87,6 +91,7 @@ private:
     bool FFinished = false; // guarded by the facility's lock
     std::atomic<bool> FFreeOnTerminate{true};
     QThread::Priority FPriority = QThread::InheritPriority;
+    int FStartSteps = 0; // set before the system thread starts
     std::mutex FSleepLock;
     std::condition_variable FSleepWake;
     bool FWakeUp = false; // guarded by FSleepLock

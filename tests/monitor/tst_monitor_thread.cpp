@@ -17,6 +17,12 @@
 #include <limits>
 #include <stdexcept>
 #include <vector>
+#ifdef __linux__
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -239,6 +245,47 @@ private slots:
         t->Start();
         QTRY_VERIFY(alive.isNull());
     }
+
+#ifdef __linux__
+    // Qt leaves ordinary threads' priorities alone on Linux: a low priority
+    // is the thread's nice value, which the commands it starts inherit.
+    void lowPriorityLowersTheThread_data() {
+        QTest::addColumn<int>("priority");
+        QTest::addColumn<int>("steps");
+        QTest::newRow("normal") << int(QThread::NormalPriority) << 0;
+        QTest::newRow("inherit") << int(QThread::InheritPriority) << 0;
+        QTest::newRow("low") << int(QThread::LowPriority) << 5;
+        QTest::newRow("lowest") << int(QThread::LowestPriority) << 10;
+    }
+
+    void lowPriorityLowersTheThread() {
+        QFETCH(int, priority);
+        QFETCH(int, steps);
+        auto niceOf = [](pid_t task) {
+            errno = 0;
+            const int value = getpriority(PRIO_PROCESS, static_cast<id_t>(task));
+            return errno == 0 ? value : -100;
+        };
+        std::atomic<int> threadNice{-100};
+        std::atomic<int> childNice{-100};
+        TBodyThread t([&](TBodyThread&) {
+            threadNice = niceOf(gettid());
+            const pid_t child = fork();
+            if (child == 0)
+                _exit(getpriority(PRIO_PROCESS, 0) + 20); // 0..39: an exit code
+            int status = 0;
+            if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+                childNice = WEXITSTATUS(status) - 20;
+        });
+        t.SetFreeOnTerminate(false);
+        t.SetThreadPriority(static_cast<QThread::Priority>(priority));
+        t.Start();
+        t.WaitFor();
+        const int expected = std::min(niceOf(gettid()) + steps, 19);
+        QCOMPARE(threadNice.load(), expected);
+        QCOMPARE(childNice.load(), expected);
+    }
+#endif
 
     // ---------------------------------------------------------- schedules
 
