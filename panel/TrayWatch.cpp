@@ -49,6 +49,7 @@ void TTrayWatch::BeginRoster() {
         it->Current = false;
         ++it;
     }
+    FCounts.fill(0);
     RefreshToolTip();
 }
 
@@ -69,7 +70,13 @@ void TTrayWatch::LookApplied(const TTileLook& Look) {
     it->Name = records.Sector.isEmpty()
                    ? QStringLiteral("Balança %1").arg(records.ScaleID)
                    : QStringLiteral("Balança %1 (%2)").arg(records.ScaleID, records.Sector);
-    it->Current = true;
+    if (!it->Current) {
+        it->Current = true;
+        ++FCounts[state];
+    } else if (it->State != state) {
+        --FCounts[it->State];
+        ++FCounts[state];
+    }
     const bool changed = it->State != state;
     it->State = state;
     if (changed) {
@@ -119,27 +126,8 @@ void TTrayWatch::Flush() {
 }
 
 QString TTrayWatch::CountsText() const {
-    int online = 0, outdated = 0, offline = 0, inactive = 0;
-    for (const TScale& scale : FScales) {
-        if (!scale.Current)
-            continue;
-        switch (scale.State) {
-        case tsOnline:
-            ++online;
-            break;
-        case tsOutdated:
-            ++outdated;
-            break;
-        case tsOffline:
-            ++offline;
-            break;
-        case tsInactive:
-            ++inactive;
-            break;
-        case tsNone:
-            break;
-        }
-    }
+    const int online = FCounts[tsOnline], outdated = FCounts[tsOutdated],
+              offline = FCounts[tsOffline], inactive = FCounts[tsInactive];
     if (online + outdated + offline + inactive == 0)
         return QString();
     return QStringList{
@@ -152,6 +140,10 @@ QString TTrayWatch::CountsText() const {
 }
 
 void TTrayWatch::RefreshToolTip() {
+    // Most looks change no count: the text is made only when one changed.
+    if (FToolTipCounts == FCounts && !FToolTip.isEmpty())
+        return;
+    FToolTipCounts = FCounts;
     const QString counts = CountsText();
     const QString tip = counts.isEmpty() ? FTitle : FTitle + QLatin1Char('\n') + counts;
     if (tip == FToolTip)

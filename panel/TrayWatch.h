@@ -10,6 +10,7 @@
 #include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <array>
 #include <functional>
 
 class TTrayWatch : public QObject {
@@ -59,5 +60,9 @@ private:
     QHash<QString, TScale> FScales; // by number and stored address
     QStringList FPending;           // keys with a change to tell, in order
     QTimer FGather;
-    QString FToolTip; // the last one given
+    // Tiles of the current roster by the state they show, kept as looks
+    // come (a roster of hundreds would otherwise be counted at every look).
+    std::array<int, tsInactive + 1> FCounts{};
+    std::array<int, tsInactive + 1> FToolTipCounts{}; // behind FToolTip
+    QString FToolTip;                                 // the last one given
 };
