@@ -4,6 +4,7 @@
 // parameters) for driver choice, connecting, reopening and diagnostics, and
 // the SQLite driver for statements, parameters and value types.
 
+#include "DriverChoiceCases.h"
 #include "Fixtures.h"
 #include "OdbcEngine.h"
 #include "UnitDMMain.h"
@@ -120,33 +121,11 @@ void TestOdbcEngine::initTestCase() {
 }
 
 void TestOdbcEngine::ChooseDriver_data() {
-    QTest::addColumn<QStringList>("installed");
-    QTest::addColumn<QString>("chosen");
-    const QString n1 = "Microsoft Access Driver (*.mdb, *.accdb)";
-    const QString n2 = "Microsoft Access Driver (*.mdb)";
-    const QString n3 = "Driver do Microsoft Access (*.mdb)";
-    const QString n4 = "Microsoft Access-Treiber (*.mdb)";
-    QTest::newRow("none installed") << QStringList{"SQLite3", "MDBTools"} << "";
-    QTest::newRow("nothing at all") << QStringList{} << "";
-    QTest::newRow("only the fourth") << QStringList{"SQLite", n4} << n4;
-    QTest::newRow("first name wins wherever it is listed") << QStringList{n4, n3, n2, n1} << n1;
-    QTest::newRow("second before third and fourth") << QStringList{n4, n3, "SQL Server", n2} << n2;
-    QTest::newRow("letters without regard to case, spelled as installed")
-        << QStringList{"MICROSOFT ACCESS-TREIBER (*.MDB)", "driver do microsoft access (*.mdb)"}
-        << "driver do microsoft access (*.mdb)";
-    QTest::newRow("near misses are not the driver")
-        << QStringList{"Microsoft Access Driver (*.mdb) ", "Microsoft Access Driver",
-                       "Microsoft Access Driver (*.accdb)", "Microsoft Excel Driver (*.xls)"}
-        << "";
+    testsupport::AddDriverChoiceRows();
 }
 
 void TestOdbcEngine::ChooseDriver() {
-    QFETCH(QStringList, installed);
-    QFETCH(QString, chosen);
-    std::vector<std::string> names;
-    for (const QString& s : installed)
-        names.push_back(s.toStdString());
-    QCOMPARE(QString::fromStdString(ChooseAccessDriver(names)), chosen);
+    testsupport::CheckDriverChoice();
 }
 
 void TestOdbcEngine::InstalledDriversAreListed() {

@@ -5,6 +5,7 @@
 // Database=) for statements, bound wide parameters, the roster join with its
 // order, NULLs and Yes/No values.
 
+#include "DriverChoiceCases.h"
 #include "OdbcEngine.h"
 #include "UnitDMMain.h"
 
@@ -113,30 +114,11 @@ void TestWindowsOdbc::initTestCase() {
 }
 
 void TestWindowsOdbc::DriverChoice_data() {
-    QTest::addColumn<QStringList>("installed");
-    QTest::addColumn<QString>("chosen");
-    const QString n1 = "Microsoft Access Driver (*.mdb, *.accdb)";
-    const QString n2 = "Microsoft Access Driver (*.mdb)";
-    const QString n3 = "Driver do Microsoft Access (*.mdb)";
-    const QString n4 = "Microsoft Access-Treiber (*.mdb)";
-    QTest::newRow("none of the four") << QStringList{"SQL Server", "SQLite3"} << "";
-    QTest::newRow("first name wins wherever it is listed") << QStringList{n4, n3, n2, n1} << n1;
-    QTest::newRow("second before third and fourth") << QStringList{n4, n3, "SQL Server", n2} << n2;
-    QTest::newRow("case-blind, spelled as installed")
-        << QStringList{"MICROSOFT ACCESS-TREIBER (*.MDB)", "driver do microsoft access (*.mdb)"}
-        << "driver do microsoft access (*.mdb)";
-    QTest::newRow("near misses") << QStringList{"Microsoft Access Driver (*.mdb) ",
-                                                "Microsoft Access Driver (*.accdb)"}
-                                 << "";
+    testsupport::AddDriverChoiceRows();
 }
 
 void TestWindowsOdbc::DriverChoice() {
-    QFETCH(QStringList, installed);
-    QFETCH(QString, chosen);
-    std::vector<std::string> names;
-    for (const QString& s : installed)
-        names.push_back(s.toStdString());
-    QCOMPARE(QString::fromStdString(ChooseAccessDriver(names)), chosen);
+    testsupport::CheckDriverChoice();
 }
 
 // odbcinst.ini lists the fourth name before the third: the order of the
