@@ -49,6 +49,7 @@ TMonitorThread::TMonitorThread(bool CreateSuspended, TFDConnection* FDCON, quint
 
 void TMonitorThread::FirstStage() {
     SetFreeOnTerminate(true);
+    setStackSize(StackSize);
     FPingCommand = PingCommandFront();
     FPingInterval.store(10000);
     FUpdateCheckInterval = 5000;
