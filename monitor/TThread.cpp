@@ -170,13 +170,18 @@ void TThread::Start() {
 void TThread::Terminate() {
     FTerminated.store(true);
     FStopSignal->Raise();
-    std::lock_guard<std::mutex> guard(FSleepLock);
+    // Taking the lock after the flag is set means that a body about to wait
+    // either sees the flag or is waiting already. The wake comes after the
+    // lock is let go, so that the woken body does not block on it at once.
+    { std::lock_guard<std::mutex> guard(FSleepLock); }
     FSleepWake.notify_all();
 }
 
 void TThread::WakeUp() {
-    std::lock_guard<std::mutex> guard(FSleepLock);
-    FWakeUp = true;
+    {
+        std::lock_guard<std::mutex> guard(FSleepLock);
+        FWakeUp = true;
+    }
     FSleepWake.notify_all();
 }
 
@@ -229,9 +234,11 @@ void TThread::run() {
     if (FFreeOnTerminate.load())
         deleteLater();
     TFacility& f = Facility();
-    std::lock_guard<std::mutex> guard(f.Lock);
-    FFinished = true;
-    f.GuiWake.notify_all();
+    {
+        std::lock_guard<std::mutex> guard(f.Lock);
+        FFinished = true;
+    }
+    f.GuiWake.notify_all(); // the facility's, not this object's
 }
 
 void TThread::WaitFor() {
