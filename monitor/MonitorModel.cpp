@@ -66,8 +66,9 @@ void ApplyLook(QWidget* Container, QLabel* Status, TImage* Flag, const TTileLook
         if (Flag && !Look.FlagPicture.isEmpty())
             TryLoadImage(Flag, Look.FlagPicture);
     }
-    if (Container)
-        SetTileToolTip(Container, Look.Records);
+    if (!Container)
+        return; // the tile is gone: nothing is applied
+    SetTileToolTip(Container, Look.Records);
     if (Listener)
         emit Listener->LookApplied(Look);
 }

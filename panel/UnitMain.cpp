@@ -299,6 +299,7 @@ TfrmMain::~TfrmMain() {
     // A window that never ran its shutdown (the start-up ended early) still
     // stops its threads and releases the database.
     DeleteThreads();
+    FreeRetiredThreads(true);
     ReleaseDatabase();
 }
 

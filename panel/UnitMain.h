@@ -124,10 +124,17 @@ private:
     void TrayIcon1Activated(QSystemTrayIcon::ActivationReason reason);
 
     void ReleaseDatabase();
+    // Frees the retired threads that have ended; with Wait, waits for the
+    // others first (the close).
+    void FreeRetiredThreads(bool Wait);
     // Sets one filter flag of every thread, in list order.
     void SetFilterOnAll(void (TMonitorThread::*Setter)(bool), bool Value);
 
     TFlowLayout* FFlowLayout = nullptr;
+    // Threads of an earlier roster that were still ending (a probe in flight
+    // being ended, a database check being served) when it was rebuilt: no
+    // tile is theirs any longer, and each is freed once it has ended.
+    QList<TMonitorThread*> FRetiredThreads;
     TTrayWatch* FTrayWatch = nullptr;
     bool FStartupAborted = false;
     bool FClosed = false;

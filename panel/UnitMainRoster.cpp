@@ -102,6 +102,10 @@ void TfrmMain::InitializeThreads() {
         thread->SetShowOnline(chkOnline->isChecked());
         thread->SetShowOutdated(chkOutdated->isChecked());
         thread->SetShowInactive(chkInactive->isChecked());
+        // Once retired, the thread is freed when it has ended.
+        connect(
+            thread, &QThread::finished, this, [this] { FreeRetiredThreads(false); },
+            Qt::QueuedConnection);
         thread->Start();
 
         query->Next();
@@ -111,30 +115,44 @@ void TfrmMain::InitializeThreads() {
 void TfrmMain::DeleteThreads() {
     if (!MonitorThreadList)
         return;
-    // Every thread is asked to stop before the first is waited for. The stop
-    // request also ends the ping command of a thread in the middle of a probe
-    // (a probe whose result would be thrown away), so no thread holds the
-    // GUI thread for the rest of a ping wait, and the ended commands' process
-    // groups go side by side.
+    // Every thread is asked to stop. The stop request also ends the ping
+    // command of a thread in the middle of a probe (a probe whose result
+    // would be thrown away), and the GUI thread does not wait for the ended
+    // commands to be reaped: a thread still ending is retired, to be freed
+    // once it has ended (FreeRetiredThreads), and the close waits for it.
     for (TMonitorThread* thread : *MonitorThreadList) {
         if (!thread->Suspended())
             thread->Terminate();
     }
     while (!MonitorThreadList->isEmpty()) {
-        TMonitorThread* thread = MonitorThreadList->first();
-        if (!thread->Suspended()) {
-            thread->Terminate();
-            thread->WaitFor();
-        }
-        // Freed at once (not later): the rebuild reuses the tiles' names.
+        TMonitorThread* thread = MonitorThreadList->takeFirst();
+        // Freed at once (not later): the rebuild reuses the tiles' names. A
+        // change a retired thread still hands over finds its tile gone and
+        // is dropped.
         delete thread->ControlContainer();
-        delete thread;
-        MonitorThreadList->removeFirst();
+        if (thread->Suspended() || thread->Finished())
+            delete thread;
+        else
+            FRetiredThreads.append(thread);
     }
     // A build that failed between a tile and its thread left a tile without a
     // thread; it goes too, or the rebuild would find its name taken.
     for (TPanel* orphan : FlowPanel1->findChildren<TPanel*>(Qt::FindDirectChildrenOnly))
         delete orphan;
+}
+
+void TfrmMain::FreeRetiredThreads(bool Wait) {
+    for (auto it = FRetiredThreads.begin(); it != FRetiredThreads.end();) {
+        TMonitorThread* thread = *it;
+        if (!Wait && !thread->Finished()) {
+            ++it;
+            continue;
+        }
+        // Serves the thread's pending database check, if any, until its end.
+        thread->WaitFor();
+        delete thread;
+        it = FRetiredThreads.erase(it);
+    }
 }
 
 void TfrmMain::Atualiza() {
@@ -212,6 +230,7 @@ void TfrmMain::FormClose() {
     if (frmWait)
         frmWait->ShowWait(this);
     DeleteThreads();
+    FreeRetiredThreads(true);
     ReleaseDatabase();
     MonitorThreadList.reset();
     if (frmWait)
