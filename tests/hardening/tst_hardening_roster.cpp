@@ -277,6 +277,37 @@ private slots:
         QCOMPARE(ProcessesWithPathFrom(FPing->Dir()), 0);
     }
 
+    // A refresh while every probe hangs: the commands are ended, the threads
+    // still ending them are left to end on their own (no tile is theirs any
+    // longer), and the new roster runs at once beside them; the close frees
+    // them all and leaves no process and no file behind.
+    void refreshWhileEveryProbeHangs() {
+        WriteRoster(Loopback(6));
+        FPing->SetDefaultMode(QStringLiteral("hang 30"));
+        auto form = Create();
+        QTRY_COMPARE(ProcessesWithPathFrom(FPing->Dir()) >= 6, true);
+        FPing->SetDefaultMode(QString());
+        QElapsedTimer clock;
+        clock.start();
+        form->Atualiza();
+        const qint64 refreshMs = clock.elapsed();
+        const QList<TMonitorThread*> threads = *form->MonitorThreadList;
+        QCOMPARE(threads.size(), 6);
+        QCOMPARE(form->FlowPanel1->findChildren<TPanel*>(Qt::FindDirectChildrenOnly).size(), 6);
+        for (TMonitorThread* t : threads)
+            QTRY_COMPARE(TileText(t, "lblStatus"), QStringLiteral("Comunicando"));
+        QTRY_COMPARE(ProcessesWithPathFrom(FPing->Dir()), 0);
+        // A second refresh frees what the first left behind, if anything.
+        form->Atualiza();
+        QCOMPARE(form->MonitorThreadList->size(), 6);
+        form->close();
+        qInfo("refresh with 6 probes hanging: %lld ms", refreshMs);
+        QVERIFY2(refreshMs < 25000, qPrintable(QString::number(refreshMs)));
+        QVERIFY(!form->MonitorThreadList);
+        QCOMPARE(ResultFilesLeft(), QStringList());
+        QCOMPARE(ProcessesWithPathFrom(FPing->Dir()), 0);
+    }
+
     // A database that cannot be used at start-up: the database box and the
     // start ends, or the start-up box and the window opens without tiles.
     void badDatabaseAtStart_data() {
