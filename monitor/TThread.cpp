@@ -233,12 +233,12 @@ void TThread::run() {
     // signalled, as the owner may free it from then on.
     if (FFreeOnTerminate.load())
         deleteLater();
+    // The wake is given under the lock: once the lock is let go, the owner
+    // (or the program's end) may free what this thread still touches.
     TFacility& f = Facility();
-    {
-        std::lock_guard<std::mutex> guard(f.Lock);
-        FFinished = true;
-    }
-    f.GuiWake.notify_all(); // the facility's, not this object's
+    std::lock_guard<std::mutex> guard(f.Lock);
+    FFinished = true;
+    f.GuiWake.notify_all();
 }
 
 void TThread::WaitFor() {
