@@ -30,17 +30,6 @@ void Open(TOdbcEngine& engine, const std::string& file) {
     engine.Connect("DRIVER={" + engine.DriverName() + "};Database=" + file);
 }
 
-QStringList Rows(const TDbResult& r) {
-    QStringList out;
-    for (const auto& row : r.rows) {
-        QStringList cells;
-        for (const auto& v : row)
-            cells << QString::fromStdString(Text(v));
-        out << cells.join('|');
-    }
-    return out;
-}
-
 void Sql(sqlite3* db, const std::string& sql) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {

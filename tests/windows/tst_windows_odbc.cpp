@@ -5,6 +5,7 @@
 // Database=) for statements, bound wide parameters, the roster join with its
 // order, NULLs and Yes/No values.
 
+#include "DbValueText.h"
 #include "DriverChoiceCases.h"
 #include "OdbcEngine.h"
 #include "UnitDMMain.h"
@@ -38,28 +39,7 @@ std::string UnixPathOf(const QString& windowsPath) {
     return out;
 }
 
-std::string Text(const TDbValue& v) {
-    if (const auto* s = std::get_if<std::string>(&v))
-        return *s;
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        return std::to_string(*i);
-    if (std::holds_alternative<TDbNull>(v))
-        return "<NULL>";
-    if (const auto* b = std::get_if<bool>(&v))
-        return *b ? "<true>" : "<false>";
-    return "<?>";
-}
-
-QStringList Rows(const TDbResult& r) {
-    QStringList out;
-    for (const auto& row : r.rows) {
-        QStringList cells;
-        for (const auto& v : row)
-            cells << QString::fromStdString(Text(v));
-        out << cells.join('|');
-    }
-    return out;
-}
+using testsupport::Rows;
 
 // The roster statement exactly as the data module runs it.
 std::string RosterSql() {
