@@ -26,8 +26,10 @@ namespace {
 
 // The file may be written while it is read: nothing keeps the management
 // software from it. A reading that fails, or that the file changed under, is
-// made again after a short pause as long as the file keeps changing, for at
-// most RetryPeriod in all; a file that stays as it was read and still cannot
+// made again after a short pause as long as the file keeps changing or was
+// written less than UnsettledSeconds ago (a writer may pause longer than one
+// pause between two writes, on a busy machine or a network share), for at
+// most RetryPeriod in all; a file that has been quiet longer and still cannot
 // be read fails at once (after one pause).
 constexpr std::chrono::milliseconds RetryPause{40};
 constexpr std::chrono::milliseconds RetryPeriod{1500};
@@ -674,16 +676,19 @@ TDbResult TMdbReaderEngine::Execute(const std::string& sql, const std::vector<TD
         throw TDbEngineError("The connection to the database is closed.");
     ++FStatements;
     const auto until = std::chrono::steady_clock::now() + RetryPeriod;
-    // Whether the file has changed since the version the last attempt read
-    // began to be read, after a pause that lets a write in progress go on.
-    // False when no time is left for another attempt or when the file cannot
-    // be looked at (a missing file fails as it is).
+    // Whether the file may still be being written, after a pause that lets a
+    // write in progress go on: it has changed since the version the last
+    // attempt began to read, or it was written a moment ago. False when no
+    // time is left for another attempt or when the file cannot be looked at
+    // (a missing file fails as it is).
     const auto changingAfterPause = [&] {
         if (std::chrono::steady_clock::now() + RetryPause >= until)
             return false;
         std::this_thread::sleep_for(RetryPause);
         try {
-            return !(StampOf(FPath) == FReadStamp);
+            const TFileStamp now = StampOf(FPath);
+            return !(now == FReadStamp) ||
+                   static_cast<std::int64_t>(std::time(nullptr)) - now.mtimeSec < UnsettledSeconds;
         } catch (const TDbEngineError&) {
             return false;
         }

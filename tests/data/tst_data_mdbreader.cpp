@@ -11,10 +11,12 @@
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace fixtures;
 
@@ -63,6 +65,7 @@ private slots:
     void ParametersBindByPosition();
     void UnknownTableFailsNamingIt();
     void ChangedFileIsReadAgain();
+    void WriterPausingMidWriteIsWaitedFor();
     void UnchangedFileIsNotReadAgain();
     void CloseAndReopen();
     void BadFilesFailClearly_data();
@@ -255,6 +258,49 @@ void TestMdbReaderEngine::ChangedFileIsReadAgain() {
     scales[0].used = B(false);
     Write("changing.mdb", ScaleTables(scales, StandardSects()));
     QVERIFY(engine.Execute(used, ip).rows.at(0).at(0) == TDbValue(false));
+}
+
+// A writer that stops in the middle of its work for longer than the reader's
+// pause between two readings (a busy machine, a network share): the file,
+// written a moment ago, is read again until it is whole, not taken for a
+// damaged one.
+void TestMdbReaderEngine::WriterPausingMidWriteIsWaitedFor() {
+    const std::string used = "SELECT SC_Used FROM SCALE WHERE SC_IP = :ip";
+    const std::vector<TDbValue> ip = {std::string("192.168.0.10")};
+    auto scales = StandardScales();
+    const std::string path = Write("pausing.mdb", ScaleTables(scales, StandardSects()));
+    Backdate(Path("pausing.mdb"), 60);
+    TMdbReaderEngine engine;
+    engine.Open(path, false);
+    QVERIFY(engine.Execute(used, ip).rows.at(0).at(0) == TDbValue(true));
+
+    scales[0].used = B(false);
+    QFile next(
+        QString::fromStdString(Write("pausing-next.mdb", ScaleTables(scales, StandardSects()))));
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    const QByteArray whole = next.readAll();
+    const qsizetype half = (whole.size() / 4096 / 2) * 4096;
+    {
+        QFile target(Path("pausing.mdb"));
+        QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(target.write(whole.left(half)), half);
+    }
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QFile target(Path("pausing.mdb"));
+        if (target.open(QIODevice::Append))
+            target.write(whole.mid(half));
+    });
+    std::string failure;
+    TDbValue got;
+    try {
+        got = engine.Execute(used, ip).rows.at(0).at(0);
+    } catch (const TDbEngineError& e) {
+        failure = e.what();
+    }
+    writer.join();
+    QVERIFY2(failure.empty(), failure.c_str());
+    QVERIFY(got == TDbValue(false));
 }
 
 void TestMdbReaderEngine::UnchangedFileIsNotReadAgain() {
