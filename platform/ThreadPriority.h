@@ -9,9 +9,11 @@ namespace platform {
 // system that will not lower it leaves the thread as it was.
 //
 // Linux: the thread's nice value is raised by `Steps` (each step is about a
-// fifth less of the processor when threads compete). Qt's thread priorities
-// change nothing there for ordinary threads, so this is how a low priority
-// is given. Windows and other systems: nothing; Qt's priorities apply.
+// fifth less of the processor when threads compete), and the thread takes
+// the batch policy (SCHED_BATCH: its wake-ups do not preempt other
+// threads). Qt's thread priorities change nothing there for ordinary
+// threads, so this is how a low priority is given. Windows and other systems: nothing; Qt's
+// priorities apply.
 void LowerCurrentThreadPriority(int Steps);
 
 } // namespace platform

@@ -19,6 +19,7 @@
 #include <vector>
 #ifdef __linux__
 #include <cerrno>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -248,7 +249,8 @@ private slots:
 
 #ifdef __linux__
     // Qt leaves ordinary threads' priorities alone on Linux: a low priority
-    // is the thread's nice value, which the commands it starts inherit.
+    // is the thread's nice value and the batch policy, which the commands it
+    // starts inherit.
     void lowPriorityLowersTheThread_data() {
         QTest::addColumn<int>("priority");
         QTest::addColumn<int>("steps");
@@ -268,14 +270,20 @@ private slots:
         };
         std::atomic<int> threadNice{-100};
         std::atomic<int> childNice{-100};
+        std::atomic<int> threadPolicy{-1};
+        std::atomic<int> childPolicy{-1};
         TBodyThread t([&](TBodyThread&) {
             threadNice = niceOf(gettid());
+            threadPolicy = sched_getscheduler(0);
             const pid_t child = fork();
+            // Nice value (0..39 once shifted) and policy (0..5) in one exit code.
             if (child == 0)
-                _exit(getpriority(PRIO_PROCESS, 0) + 20); // 0..39: an exit code
+                _exit(sched_getscheduler(0) * 40 + getpriority(PRIO_PROCESS, 0) + 20);
             int status = 0;
-            if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
-                childNice = WEXITSTATUS(status) - 20;
+            if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+                childNice = WEXITSTATUS(status) % 40 - 20;
+                childPolicy = WEXITSTATUS(status) / 40;
+            }
         });
         t.SetFreeOnTerminate(false);
         t.SetThreadPriority(static_cast<QThread::Priority>(priority));
@@ -284,6 +292,9 @@ private slots:
         const int expected = std::min(niceOf(gettid()) + steps, 19);
         QCOMPARE(threadNice.load(), expected);
         QCOMPARE(childNice.load(), expected);
+        const int policy = steps > 0 ? SCHED_BATCH : sched_getscheduler(0);
+        QCOMPARE(threadPolicy.load(), policy);
+        QCOMPARE(childPolicy.load(), policy);
     }
 #endif
 
