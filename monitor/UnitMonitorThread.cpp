@@ -109,7 +109,9 @@ QString TMonitorThread::ScaleUpdateStatusToStr(TScaleUpdateStatus Status) {
 }
 
 QDateTime TMonitorThread::Now() const {
-    return FClock ? FClock() : QDateTime::currentDateTime();
+    // In UTC: the thread only measures intervals with it, which needs no
+    // time zone, and what is shown is turned into local time there.
+    return FClock ? FClock() : QDateTime::currentDateTimeUtc();
 }
 
 void TMonitorThread::Execute() {

@@ -85,6 +85,8 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QString::fromUtf8(PainelTitle));
     setWindowIcon(ApplicationIcon());
     setFont(LayoutFont(QStringLiteral("Tahoma"), 11));
+    FTileFont = LayoutFont(QStringLiteral("Verdana"), 15);
+    FTileStatusFont = LayoutFont(QStringLiteral("Verdana"), 9);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, WindowColor);
     setPalette(pal);
@@ -305,14 +307,19 @@ TfrmMain::~TfrmMain() {
 
 TPanel* TfrmMain::CreateMonitorControl(quint16 Index) {
     const QString n = QString::number(static_cast<int>(Index) + 1);
-    const QColor white(255, 255, 255);
 
     // The tile joins the flow area only once it is complete: a name already
     // taken leaves nothing half-built behind.
     auto owned = std::make_unique<TPanel>();
     TPanel* tile = owned.get();
     SetComponentName(tile, FlowPanel1, QStringLiteral("pnlMain") + n);
+    // Colours and font are set on the tile, before its parts exist: the parts
+    // inherit them, and only the status text has a font of its own.
     tile->SetColor(WindowColor);
+    QPalette pal = tile->palette();
+    pal.setColor(QPalette::WindowText, QColor(255, 255, 255));
+    tile->setPalette(pal);
+    tile->setFont(FTileFont);
     tile->resize(200, 168);
 
     auto newImage = [&](const QString& role, const QRect& geometry) {
@@ -322,16 +329,11 @@ TPanel* TfrmMain::CreateMonitorControl(quint16 Index) {
         image->SetProportional(true);
         return image;
     };
-    auto newLabel = [&](const QString& role, const QRect& geometry, int pixelSize,
-                        const QString& text) {
+    auto newLabel = [&](const QString& role, const QRect& geometry, const QString& text) {
         auto* label = new QLabel(tile);
         SetComponentName(label, tile, role + n);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setGeometry(geometry);
-        label->setFont(LayoutFont(QStringLiteral("Verdana"), pixelSize));
-        QPalette pal = label->palette();
-        pal.setColor(QPalette::WindowText, white);
-        label->setPalette(pal);
         label->setText(text);
         return label;
     };
@@ -341,10 +343,12 @@ TPanel* TfrmMain::CreateMonitorControl(quint16 Index) {
          {std::tuple{QStringLiteral("lblScaleName"), 0, QStringLiteral("Balança")},
           std::tuple{QStringLiteral("lblScaleSector"), 18, QStringLiteral("Setor")},
           std::tuple{QStringLiteral("lblScaleIP"), 36, QStringLiteral("IP")}}) {
-        tile->DockTop(newLabel(role, QRect(0, top, 184, 18), 15, text));
+        tile->DockTop(newLabel(role, QRect(0, top, 184, 18), text));
     }
-    newLabel(QStringLiteral("lblStatus"), QRect(8, 137, 144, 12), 9, QStringLiteral("Comunicação"))
-        ->hide();
+    QLabel* status = newLabel(QStringLiteral("lblStatus"), QRect(8, 137, 144, 12),
+                              QStringLiteral("Comunicação"));
+    status->setFont(FTileStatusFont);
+    status->hide();
     newImage(QStringLiteral("imgCommStatus"), QRect(157, 127, 41, 42));
     newImage(QStringLiteral("imgUpdateStatus"), QRect(103, 142, 41, 42))->hide();
 

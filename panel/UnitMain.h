@@ -2,6 +2,7 @@
 // The main window: the tile area, the legend bar and the bottom bar with the
 // filter boxes and the two buttons; the tray icon and the refresh timer.
 
+#include <QFont>
 #include <QList>
 #include <QMainWindow>
 #include <QSystemTrayIcon>
@@ -131,6 +132,9 @@ private:
     void SetFilterOnAll(void (TMonitorThread::*Setter)(bool), bool Value);
 
     TFlowLayout* FFlowLayout = nullptr;
+    // The tiles' texts: name, sector and address, and the smaller status.
+    QFont FTileFont;
+    QFont FTileStatusFont;
     // Threads of an earlier roster that were still ending (a probe in flight
     // being ended, a database check being served) when it was rebuilt: no
     // tile is theirs any longer, and each is freed once it has ended.
