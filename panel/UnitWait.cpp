@@ -4,10 +4,10 @@
 #include "TImage.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFont>
 #include <QLabel>
 #include <QPalette>
+#include <QTimer>
 #include <QWindow>
 
 TfrmWait* frmWait = nullptr;
@@ -66,11 +66,16 @@ void TfrmWait::ShowWait(QWidget* Sender) {
     // Where the window system maps windows asynchronously (X11), a window that
     // is not exposed yet cannot be painted: wait for that briefly, taking no
     // user input meanwhile, or the dialog would stay blank while the caller
-    // keeps the GUI thread busy.
-    QElapsedTimer waited;
-    waited.start();
-    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < 500)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    // keeps the GUI thread busy. The wait sleeps until the window system
+    // answers (spinning would take the processor from the display server
+    // that maps the window), and is short: the close behind the dialog takes
+    // a fraction of a second, and must not be made to wait for the dialog.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.start(250);
+    while (windowHandle() && !windowHandle()->isExposed() && deadline.isActive())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
     if (Sender)
         Sender->repaint();
     repaint();
