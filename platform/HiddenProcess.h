@@ -42,6 +42,11 @@ enum class TRunEnd {
 // not looked at. Throws std::system_error carrying the operating system's
 // error code and message when the command cannot be started.
 //
+// Runs from many threads take turns to start (StartGate.h): a command may
+// begin a few milliseconds late when many start together, never later than
+// the processors allow, and a stop request also ends a run still waiting for
+// its turn.
+//
 // A stopped command leaves nothing behind: every process it started is ended
 // and, on POSIX, reaped; then `removeWhenStopped` (when not empty) is deleted,
 // as the file the command was writing. Processes a command leaves running

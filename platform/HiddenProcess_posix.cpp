@@ -1,9 +1,13 @@
 #include "HiddenProcess.h"
 
+#include "StartGate.h"
+
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -11,6 +15,7 @@
 #include <unistd.h>
 #ifdef __linux__
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #endif
 
 extern char** environ;
@@ -28,12 +33,16 @@ TStopSignal::TStopSignal() : FState(std::make_unique<TState>()) {}
 TStopSignal::~TStopSignal() = default;
 
 void TStopSignal::Raise() {
-    std::lock_guard<std::mutex> guard(FState->Lock);
-    FState->Raised = true;
-    // The group is valid while it is registered: the runner takes it back
-    // before the shell, whose process id names the group, is reaped.
-    if (FState->Group > 0)
-        kill(-FState->Group, SIGKILL);
+    {
+        std::lock_guard<std::mutex> guard(FState->Lock);
+        FState->Raised = true;
+        // The group is valid while it is registered: the runner takes it
+        // back before the shell, whose process id names the group, is reaped.
+        if (FState->Group > 0)
+            kill(-FState->Group, SIGKILL);
+    }
+    // A run still waiting for its turn to start gives up.
+    StartGateInterrupt(FState.get());
 }
 
 bool TStopSignal::Raised() const {
@@ -133,6 +142,28 @@ void BecomeSubreaper() {
 void BecomeSubreaper() {}
 #endif
 
+// Waits up to `limit` for process `pid` (a child not yet reaped) to end.
+void WaitAtMost(pid_t pid, std::chrono::milliseconds limit) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (fd < 0)
+        return; // a kernel without process descriptors: no wait
+    pollfd ended{fd, POLLIN, 0};
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || poll(&ended, 1, static_cast<int>(left.count())) >= 0 ||
+            errno != EINTR)
+            break;
+    }
+    close(fd);
+#else
+    (void)pid;
+    (void)limit;
+#endif
+}
+
 } // namespace
 
 TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
@@ -148,6 +179,15 @@ TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
         return TRunEnd::Stopped;
     }
     BecomeSubreaper();
+    TStartPlace place;
+    if (!StartGateEnter(&state, [&state] {
+            std::lock_guard<std::mutex> guard(state.Lock);
+            return state.Raised;
+        })) {
+        removeResult();
+        return TRunEnd::Stopped;
+    }
+    place.Taken();
     const pid_t pid = SpawnShell(commandLine);
     {
         std::lock_guard<std::mutex> guard(state.Lock);
@@ -155,6 +195,8 @@ TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
         if (state.Raised) // raised while the shell was being started
             kill(-pid, SIGKILL);
     }
+    WaitAtMost(pid, StartWindow);
+    place.Leave();
     // Waits for the shell's end without reaping it: while it is a zombie its
     // process id, which names the group, cannot be given to another process.
     siginfo_t info{};

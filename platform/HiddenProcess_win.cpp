@@ -1,4 +1,6 @@
 #include "HiddenProcess.h"
+
+#include "StartGate.h"
 #include "SystemError.h"
 #include "Widen_win.h"
 
@@ -26,6 +28,8 @@ TStopSignal::~TStopSignal() {
 
 void TStopSignal::Raise() {
     SetEvent(FState->Event);
+    // A run still waiting for its turn to start gives up.
+    StartGateInterrupt(FState.get());
 }
 
 bool TStopSignal::Raised() const {
@@ -128,6 +132,16 @@ TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
         return TRunEnd::Stopped;
     }
 
+    TStopSignal local;
+    TStopSignal::TState& state = (stop ? stop : &local)->State();
+    TStartPlace place;
+    if (!StartGateEnter(
+            &state, [&state] { return WaitForSingleObject(state.Event, 0) == WAIT_OBJECT_0; })) {
+        RemoveWhenFree(removeWhenStopped);
+        return TRunEnd::Stopped;
+    }
+    place.Taken();
+
     std::wstring wide = Widen(commandLine);
     std::vector<wchar_t> buffer(wide.begin(), wide.end());
     buffer.push_back(L'\0'); // CreateProcessW may write into the command line
@@ -154,6 +168,8 @@ TRunEnd RunHiddenAndWait(const std::string& commandLine, TStopSignal* stop,
         job = nullptr;
     }
     ResumeThread(pi.hThread);
+    WaitForSingleObject(pi.hProcess, static_cast<DWORD>(StartWindow.count()));
+    place.Leave();
 
     HANDLE waits[2] = {pi.hProcess, stop ? stop->State().Event : nullptr};
     const DWORD woke = WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, INFINITE);

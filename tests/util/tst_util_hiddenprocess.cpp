@@ -1,7 +1,8 @@
 // The hidden command runner: without a stop request it waits, without a
 // time-out, for the command's end; a stop request ends the command in flight
 // at once with every process it started, reaps them and removes the result
-// file; and nothing it started outlives a program killed with SIGKILL.
+// file; commands started together run side by side; and nothing it started
+// outlives a program killed with SIGKILL.
 
 #include "HiddenProcess.h"
 #include "UnitUtils.h"
@@ -13,12 +14,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -180,6 +184,38 @@ private slots:
         QVERIFY(t.elapsed() >= 300);
         QCOMPARE(ReadAll(result), QByteArray("done\n"));
         QVERIFY(ExecuteAndWait(command, &stop, result));
+    }
+
+    // Many commands started together, more than the processors, each waiting
+    // a second: they run side by side (a command that waits holds up the
+    // start of no other for longer than a moment) and all end normally.
+    // Twice, so that every place taken was given back.
+    void commandsStartedTogether() {
+        const int runs = 4 * static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
+        for (int round = 0; round < 2; ++round) {
+            QElapsedTimer t;
+            t.start();
+            std::vector<std::thread> threads;
+            std::atomic<int> ended{0};
+            for (int i = 0; i < runs; ++i) {
+                const QString result = Path(QStringLiteral("together-%1-%2").arg(round).arg(i));
+                threads.emplace_back([&ended, result] {
+                    const QString command =
+                        QStringLiteral("sleep 1; echo done > %1").arg(Quoted(result));
+                    if (platform::RunHiddenAndWait(command.toStdString()) ==
+                        platform::TRunEnd::Ended)
+                        ++ended;
+                });
+            }
+            for (std::thread& thread : threads)
+                thread.join();
+            // One after the other they would take `runs` seconds.
+            QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+            QCOMPARE(ended.load(), runs);
+            for (int i = 0; i < runs; ++i)
+                QCOMPARE(ReadAll(Path(QStringLiteral("together-%1-%2").arg(round).arg(i))),
+                         QByteArray("done\n"));
+        }
     }
 
     // A stop raised before the run: nothing is started, and the result file
