@@ -124,9 +124,11 @@ void TMonitorThread::Execute() {
 
     PostFirstFill();
     while (!Terminated()) {
-        const bool filterChanged = FFilterChanged.exchange(false, std::memory_order_relaxed);
-        if (MonitorPass() == 0 && filterChanged)
+        // A filter click is shown before anything that is due: a probe may
+        // have to wait for its turn to start.
+        if (FFilterChanged.exchange(false, std::memory_order_relaxed))
             UpdateControls(false);
+        MonitorPass();
         // The pass ran everything that was due: the thread sleeps until the
         // next check or probe, a filter change or a stop request.
         Sleep(NextPassWait());
