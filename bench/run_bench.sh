@@ -1,6 +1,7 @@
 #!/bin/bash
 # Measures the panel at 30, 300 and 1000 scales and prints one table, also
-# written to bench/results.md with the machine and the date.
+# written to the top of bench/results.md with the machine and the date (the
+# sections below that table are kept).
 #
 #   bash bench/run_bench.sh [--build DIR] [--quick] [--sizes "30 300 1000"]
 #                           [--seconds S] [--refreshes R] [--no-write]
@@ -295,6 +296,8 @@ if [ "$MISSING" -gt 0 ]; then
     exit 1
 fi
 if [ "$WRITE" = 1 ]; then
+    # The table at the top is replaced; the sections below it (the measured
+    # effect of each change, written by hand) are kept.
     {
         echo "# Benchmark results"
         echo
@@ -302,5 +305,9 @@ if [ "$WRITE" = 1 ]; then
         echo "see bench/README.md for what is measured and how to read it."
         echo
         cat "$E2E_TMP/table.md"
-    } >"$HERE/results.md"
+        if [ -f "$HERE/results.md" ]; then
+            awk '/^## /{keep=1} keep' "$HERE/results.md" | sed '1s/^/\n/'
+        fi
+    } >"$E2E_TMP/results.md"
+    cat "$E2E_TMP/results.md" >"$HERE/results.md"
 fi

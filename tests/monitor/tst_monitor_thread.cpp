@@ -71,6 +71,20 @@ struct TScalarAnswers {
     }
 };
 
+// A monitor of `stored` driven pass by pass on this thread, under a clock
+// that starts now and that the test sets, with the database answered by the
+// test (the activity check then runs at once, this thread being the caller).
+struct TDrivenMonitor {
+    explicit TDrivenMonitor(const QString& stored) : Thread(MakeMonitor(stored)) {
+        Thread->SetClock(Clock.Function());
+        Thread->SetScalarQuery(Db.Function());
+    }
+    TFakeClock Clock{QDateTime::currentDateTime()};
+    const QDateTime T0 = Clock.Now();
+    TScalarAnswers Db;
+    std::unique_ptr<TTestMonitor> Thread;
+};
+
 } // namespace
 
 class TestMonitorThread : public QObject {
@@ -305,12 +319,8 @@ private slots:
     void schedules() {
         const QString a = QStringLiteral("10.9.4.1");
         FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
-        auto t = MakeMonitor(a);
-        TFakeClock clock(QDateTime::currentDateTime());
-        const QDateTime t0 = clock.Now();
-        TScalarAnswers db;
-        t->SetClock(clock.Function());
-        t->SetScalarQuery(db.Function());
+        TDrivenMonitor driven(a);
+        auto& [clock, t0, db, t] = driven;
 
         // The first pass runs the check, the probe and the presentation.
         QCOMPARE(int(t->MonitorPass()), 2);
@@ -360,12 +370,8 @@ private slots:
     void nextPassWait() {
         const QString a = QStringLiteral("10.9.4.3");
         FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
-        auto t = MakeMonitor(a);
-        TFakeClock clock(QDateTime::currentDateTime());
-        const QDateTime t0 = clock.Now();
-        TScalarAnswers db;
-        t->SetClock(clock.Function());
-        t->SetScalarQuery(db.Function());
+        TDrivenMonitor driven(a);
+        auto& [clock, t0, db, t] = driven;
         QCOMPARE(int(t->MonitorPass()), 2); // check and probe at t0
         struct TStep {
             qint64 msAfter;
@@ -398,13 +404,9 @@ private slots:
     void inactiveScale() {
         const QString a = QStringLiteral("10.9.4.2");
         FPing->SetOutput(a, LinuxReply(a, QStringLiteral("2")));
-        auto t = MakeMonitor(QStringLiteral(" 10.9.4.2 "));
-        TFakeClock clock(QDateTime::currentDateTime());
-        const QDateTime t0 = clock.Now();
-        TScalarAnswers db;
+        TDrivenMonitor driven(QStringLiteral(" 10.9.4.2 "));
+        auto& [clock, t0, db, t] = driven;
         db.Used = false;
-        t->SetClock(clock.Function());
-        t->SetScalarQuery(db.Function());
 
         QCOMPARE(int(t->MonitorPass()), 2);
         QCOMPARE(t->UpdateStatus.update_status, susInactive);
